@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Prepares a fresh Debian 12 machine (as root) for building and testing the kit, and the
+# build tree's own equipment: the Wine prefix and the i686 libjpeg. Safe to run again: every
+# step checks first and a second run takes seconds.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${KESTREL_BUILD:-$here/build}
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  wine wine32:i386 xvfb xauth
+  googletest libgtest-dev libgmock-dev
+  clang libclang-rt-14-dev
+  libjpeg62-turbo-dev libpalm-perl
+  dpkg-dev python3
+)
+
+need_install() {
+  dpkg --print-foreign-architectures | grep -qx i386 || return 0
+  local p
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || return 0
+  done
+  return 1
+}
+
+# libjpeg for the Windows build comes from Debian's source package, so apt needs source
+# entries for the archive this machine already uses.
+src_list=/etc/apt/sources.list.d/kestrel-deb-src.sources
+ensure_deb_src() {
+  [ -f "$src_list" ] && return 1
+  local from=/etc/apt/sources.list.d/debian.sources
+  if [ -f "$from" ]; then
+    sed 's/^Types: deb$/Types: deb-src/' "$from" >"$src_list"
+  else
+    grep -h '^deb ' /etc/apt/sources.list 2>/dev/null | sed 's/^deb /deb-src /' \
+      >/etc/apt/sources.list.d/kestrel-deb-src.list
+    touch "$src_list"
+  fi
+  return 0
+}
+
+if [ "$(id -u)" = 0 ]; then
+  ensure_deb_src && fresh_lists=1 || fresh_lists=0
+  if need_install; then
+    dpkg --add-architecture i386
+    fresh_lists=1
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
+  elif [ "$fresh_lists" = 1 ]; then
+    apt-get update -qq
+  fi
+elif need_install; then
+  echo "setup: packages are missing and only root can install them" >&2
+  exit 1
+fi
+
+"$here/scripts/build-libjpeg-mingw.sh" "$build/deps"
+"$here/scripts/wine-prefix.sh"

@@ -1,0 +1,3 @@
+// Shared by the resource scripts of the program and of its language modules.
+#pragma once
+#include <winresrc.h>
