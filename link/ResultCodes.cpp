@@ -7,14 +7,9 @@
 
 namespace {
 
-struct CodeRow {
-    TResult code;
-    int stringId;
-};
-
 // Searched from the top: the first row with the code wins (0 appears twice on purpose; the
 // second row, "Packet received", is never reached).
-constexpr CodeRow kCodeTable[] = {
+constexpr TResultCodeRow kCodeTable[] = {
     {0, 1000},      {-602, 1101},   {-603, 1102},   {-604, 1103},   {-605, 1104},
     {-606, 1105},   {-607, 1106},   {-608, 1107},   {-609, 1108},   {-610, 1109},
     {-611, 1201},   {-612, 1202},   {-613, 1203},   {-614, 1204},   {-700, 1301},
@@ -37,8 +32,10 @@ char g_errorText[256];
 
 }  // namespace
 
+std::span<const TResultCodeRow> ResultCodeTable() { return kCodeTable; }
+
 int ErrorStringId(TResult code) {
-    for (const CodeRow& row : kCodeTable)
+    for (const TResultCodeRow& row : kCodeTable)
         if (row.code == code) return row.stringId;
     return kFallbackId;
 }

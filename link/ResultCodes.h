@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 using TResult = int16_t;
 
@@ -69,6 +70,15 @@ constexpr TResult CommTimeout = -902;
 constexpr TResult BatteryLow = -903;
 constexpr TResult NotConnected = -904;
 }  // namespace rc
+
+// One row of the message table: a code and the string id of its message.
+struct TResultCodeRow {
+    TResult code;
+    int stringId;
+};
+
+// The message table, searched from the top: the first row with a code gives its message.
+std::span<const TResultCodeRow> ResultCodeTable();
 
 // The message of a code in the language in force. The text lives in one static buffer of
 // 256 bytes that the next call overwrites.

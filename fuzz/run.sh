@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Runs every fuzz target of a fuzz build for a bounded time, sharing the time out evenly,
+# each from a seed corpus made fresh for the run. Exits non-zero when a target finds a
+# fault; the input that caused it is kept in BUILD_DIR/fuzz-artifacts.
+# Usage: fuzz/run.sh BUILD_DIR SECONDS
+set -uo pipefail
+if [ $# -ne 2 ]; then
+  echo "usage: $0 BUILD_DIR SECONDS" >&2
+  exit 2
+fi
+build=$(cd "$1" && pwd) || exit 2
+seconds=$2
+
+# Each target: its binary in the build, the function that writes its seeds into a folder,
+# and the largest input worth trying.
+targets=(update_file)
+declare -A binary=([update_file]=fuzz/fuzz_update_file)
+declare -A seeder=([update_file]=seed_update_file)
+declare -A max_len=([update_file]=16384)
+
+# The packet receiver: a whole packet, and one broken by a pause longer than the idle deadline
+# followed by a packet with an empty body (control byte, then line bytes; see fuzz_packet.cpp).
+targets+=(packet)
+binary[packet]=fuzz/fuzz_packet
+seeder[packet]=seed_packet
+max_len[packet]=4096
+seed_packet() {
+  printf '\x04\x0f\xbe\xef\xed\x00\x00\x80\x00\x04\x01\x1f\x00\x02\x00\x33\xd1\x6f' >"$1/one"
+  printf '\x04\x27\xbe\xef\xed\x00\x00\x80\x00\x04\xa7\x01\x1f\x00\x02\x00\x33\xd1\x6f\x0b\xbe\xef\xed\x00\x00\x8e\x00\x00\x02\x2a\x87\xf7' >"$1/split"
+}
+
+# Small update files, valid and broken in every way mkupd knows.
+seed_update_file() {
+  local dir=$1 mkupd=$build/sim/mkupd/mkupd
+  cat >"$dir/small.txt" <<'DESC'
+device 11
+minor 4
+finalise 1
+os 0 pattern 1 300
+os 0x10000 pattern 2 100
+ram 0x1000 pattern 3 700
+DESC
+  printf 'device 7\nminor 2\n' >"$dir/empty.txt"
+  "$mkupd" "$dir/empty.txt" "$dir/empty.upd" || return 1
+  "$mkupd" "$dir/small.txt" "$dir/small.upd" || return 1
+  local kind
+  for kind in $("$mkupd" --list-breaks); do
+    "$mkupd" "$dir/small.txt" "$dir/small-$kind.upd" --break "$kind" || return 1
+  done
+  rm -f "$dir"/*.txt
+}
+
+per_target=$((seconds / ${#targets[@]}))
+[ "$per_target" -ge 1 ] || per_target=1
+mkdir -p "$build/fuzz-artifacts"
+failed=0
+for t in "${targets[@]}"; do
+  seeds=$build/fuzz-seeds/$t corpus=$build/fuzz-corpus/$t
+  rm -rf "$seeds" && mkdir -p "$seeds" "$corpus"
+  if ! "${seeder[$t]}" "$seeds"; then
+    echo "fuzz $t: could not make the seed corpus"
+    failed=1
+    continue
+  fi
+  echo "fuzz $t: ${per_target}s from $(ls "$seeds" | wc -l) seeds"
+  if "$build/${binary[$t]}" -max_total_time="$per_target" -max_len="${max_len[$t]}" \
+      -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
+      -artifact_prefix="$build/fuzz-artifacts/$t-" "$corpus" "$seeds"; then
+    echo "fuzz $t: no fault found"
+  else
+    echo "fuzz $t: FAULT (see $build/fuzz-artifacts)"
+    failed=1
+  fi
+done
+exit "$failed"

@@ -1,0 +1,250 @@
+#include "image/UpdateFile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "image/Crc16.h"
+#include "support/Log.h"
+
+namespace {
+
+using namespace updfile;
+
+uint16_t GetU16(const uint8_t* p) {
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
+
+uint32_t GetU32(const uint8_t* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
+// A signature field is a zero-terminated text of at most 16 bytes, so a 16th byte that is
+// not zero makes it differ from the expected text.
+bool SignatureIs(const uint8_t* field, const char* expected) {
+    return std::strncmp(reinterpret_cast<const char*>(field), expected, kSignatureLength) == 0;
+}
+
+void CopySignature(char (&to)[kSignatureLength + 1], const uint8_t* field) {
+    std::memcpy(to, field, kSignatureLength);
+    to[kSignatureLength] = '\0';
+}
+
+uint32_t SaturatingAdd(uint32_t a, uint32_t b) {
+    return b > UINT32_MAX - a ? UINT32_MAX : a + b;
+}
+
+}  // namespace
+
+bool FinalisesFlashStore(uint16_t versionMinor, uint16_t finaliseFlag) {
+    if (versionMinor == 3) return true;
+    if (versionMinor >= 4) return finaliseFlag != 0;
+    return false;
+}
+
+bool TUpdateFile::Open(const char* path) {
+    file_.reset(path ? std::fopen(path, "rb") : nullptr);
+    return IsOpen();
+}
+
+TResult TUpdateFile::ReadSector(uint32_t k, std::span<uint8_t, kSectorSize> buffer) {
+    if (!file_) return rc::UpdateReadError;
+    // The offset is 32-bit on purpose: from 2 GiB on it turns negative and fails, and past
+    // 4 GiB it wraps.
+    const uint32_t offset = static_cast<uint32_t>(k * kSectorSize);
+    const int32_t signedOffset = static_cast<int32_t>(offset);
+    if (signedOffset < 0 || std::fseek(file_.get(), signedOffset, SEEK_SET) != 0) {
+        if (sizeQueryLogging_)
+            PrintMessage(0, "err: seek offset %lx", static_cast<unsigned long>(offset));
+        return rc::UpdateReadError;
+    }
+    if (std::fread(buffer.data(), 1, kSectorSize, file_.get()) != kSectorSize) {
+        if (sizeQueryLogging_) PrintMessage(0, "err: read sector");
+        return rc::UpdateReadError;
+    }
+    return rc::Success;
+}
+
+TResult TUpdateFile::ReadHeader(DesktopHeader& header) {
+    uint8_t sector[kSectorSize];
+    if (const TResult r = ReadSector(0, sector)) return r;
+    CopySignature(header.sig, sector + header::kSig);
+    header.versionMajor = GetU16(sector + header::kVersionMajor);
+    header.versionMinor = GetU16(sector + header::kVersionMinor);
+    header.crc = GetU16(sector + header::kCrc);
+    header.sectors = GetU32(sector + header::kSectors);
+    header.device = GetU16(sector + header::kDevice);
+    return rc::Success;
+}
+
+TResult TUpdateFile::Verify() {
+    DesktopHeader header;
+    if (const TResult r = ReadHeader(header)) return r;
+    PrintMessage(sizeQueryLogging_ ? 5 : 8, "Desktop header: sig %s, version %i.%i sectors: %lx\n",
+                 header.sig, header.versionMajor, header.versionMinor,
+                 static_cast<unsigned long>(header.sectors));
+    if (std::strcmp(header.sig, header::kSignature) != 0) return rc::InvalidUpdateFile;
+    if (header.versionMajor != header::kSupportedMajor) return rc::UpdateVersionError;
+
+    std::unique_ptr<uint8_t[]> work(new (std::nothrow) uint8_t[kSectorSize]);
+    if (!work) return rc::UpdateOutOfMemory;
+    const std::span<uint8_t, kSectorSize> sector(work.get(), kSectorSize);
+    uint16_t crc = 0;
+    // Counts in 64 bits so that a count of 0xFFFFFFFF still ends (at the end of the file).
+    for (uint64_t i = 1; i <= header.sectors; ++i) {
+        if (const TResult r = ReadSector(static_cast<uint32_t>(i), sector)) return r;
+        crc = Crc16Update(crc, sector.data(), kSectorSize);
+    }
+    if (crc != header.crc) return rc::UpdateCrcError;
+    PrintMessage(2, "\nOS Update File valid\n");
+    return rc::Success;
+}
+
+TResult TUpdateFile::ReadUpdateMap(UpdateMap& map) {
+    if (const TResult r = Verify()) return r;
+    uint8_t sector[kSectorSize];
+    if (const TResult r = ReadSector(updatemap::kAbsoluteSector, sector)) return r;
+    if (!SignatureIs(sector + updatemap::kSig, updatemap::kSignature)) return rc::InvalidUpdateFile;
+    map.osMapStart = GetU32(sector + updatemap::kOsMapStart);
+    map.osMapSectors = GetU32(sector + updatemap::kOsMapSectors);
+    map.finaliseFlag = GetU16(sector + updatemap::kFinaliseFlag);
+    map.ramMapStart = GetU32(sector + updatemap::kRamMapStart);
+    map.ramMapSectors = GetU32(sector + updatemap::kRamMapSectors);
+    PrintMessage(7, "Update Map Read\n");
+    return rc::Success;
+}
+
+TResult TUpdateFile::ReadOsMap(OsMap& map) {
+    map.sig[0] = '\0';
+    map.count = 0;
+    UpdateMap update;
+    if (const TResult r = ReadUpdateMap(update)) return r;
+    if (update.osMapSectors == 0) return rc::Success;
+    if (update.osMapSectors != osmap::kSectors) return rc::InvalidUpdateFile;
+
+    uint8_t bytes[osmap::kSectors * kSectorSize];
+    if (const TResult r = ExtractSectors(update.osMapStart, osmap::kSectors, bytes)) return r;
+    CopySignature(map.sig, bytes + osmap::kSig);
+    PrintMessage(5, "Os map sig: %s\n", map.sig);
+    const uint16_t count = GetU16(bytes + osmap::kCount);
+    if (count > osmap::kMaxSections) return rc::InvalidUpdateFile;
+    for (uint16_t i = 0; i < count; ++i) {
+        const uint8_t* p = bytes + osmap::kFirstSection + osmap::kSectionSize * i;
+        map.sections[i] = {GetU16(p + osmap::kCrc), GetU32(p + osmap::kSector),
+                           GetU32(p + osmap::kSize), GetU32(p + osmap::kOffset)};
+    }
+    map.count = count;
+    PrintMessage(5, "OS map read\n");
+    return rc::Success;
+}
+
+TResult TUpdateFile::ReadRamMap(RamMap& map) {
+    map.count = 0;
+    UpdateMap update;
+    if (const TResult r = ReadUpdateMap(update)) return r;
+    if (update.ramMapSectors == 0) return rc::Success;
+
+    // Every sector of the map is read (a short file is a read error), but only the first
+    // 6018 bytes are kept, so a huge sector count costs time, not memory.
+    uint8_t bytes[rammap::kMaxUsedBytes];
+    const auto used = static_cast<std::size_t>(
+        std::min<uint64_t>(uint64_t{update.ramMapSectors} * kSectorSize, rammap::kMaxUsedBytes));
+    if (const TResult r = ExtractKeeping(update.ramMapStart, update.ramMapSectors, bytes, used))
+        return r;
+    const uint16_t count = GetU16(bytes + rammap::kCount);
+    if (count > rammap::kMaxSections || rammap::kFirstSection + rammap::kSectionSize * count > used)
+        return rc::InvalidUpdateFile;
+    for (uint16_t i = 0; i < count; ++i) {
+        const uint8_t* p = bytes + rammap::kFirstSection + rammap::kSectionSize * i;
+        map.sections[i] = {GetU32(p + rammap::kSector), GetU32(p + rammap::kSize),
+                           GetU32(p + rammap::kAddress)};
+    }
+    map.count = count;
+    PrintMessage(5, "RAM map read\n");
+    return rc::Success;
+}
+
+TResult TUpdateFile::ExtractSectors(uint32_t start, uint32_t count, std::span<uint8_t> buffer) {
+    const uint64_t bytes = uint64_t{count} * kSectorSize;
+    if (bytes > buffer.size()) return rc::UpdateOutOfMemory;
+    return ExtractKeeping(start, count, buffer.data(), static_cast<std::size_t>(bytes));
+}
+
+TResult TUpdateFile::ExtractKeeping(uint32_t start, uint32_t count, uint8_t* keep,
+                                    std::size_t keepBytes) {
+    PrintMessage(9, "Extracting: sector:%lx length:%lx\n", static_cast<unsigned long>(start),
+                 static_cast<unsigned long>(count));
+    uint8_t sector[kSectorSize];
+    for (uint32_t i = 0; i < count; ++i) {
+        // Sector numbers wrap in 32 bits, as the offsets computed from them do.
+        if (const TResult r = ReadSector(start + 1 + i, sector)) return r;
+        const uint64_t at = uint64_t{i} * kSectorSize;
+        if (at < keepBytes) {
+            const std::size_t n = std::min(kSectorSize, keepBytes - static_cast<std::size_t>(at));
+            std::memcpy(keep + at, sector, n);
+        }
+    }
+    return rc::Success;
+}
+
+TResult TUpdateFile::ReadFinaliseFlag(uint16_t& flag) {
+    if (!file_) return rc::UpdateReadError;
+    if (std::fseek(file_.get(), updatemap::kFinaliseFlagFileOffset, SEEK_SET) != 0)
+        return rc::InvalidUpdateFile;
+    uint8_t bytes[2];
+    if (std::fread(bytes, 1, sizeof bytes, file_.get()) != sizeof bytes) return rc::UpdateReadError;
+    flag = GetU16(bytes);
+    return rc::Success;
+}
+
+TResult TUpdateFile::ReadFinalisation(bool& finalise) {
+    finalise = false;
+    DesktopHeader header;
+    if (const TResult r = ReadHeader(header)) return r;
+    uint16_t flag = 0;
+    if (header.versionMinor >= 4) {
+        if (const TResult r = ReadFinaliseFlag(flag)) return r;
+    }
+    finalise = FinalisesFlashStore(header.versionMinor, flag);
+    return rc::Success;
+}
+
+TResult VerifyUpdateFile(const char* path) {
+    TUpdateFile file;
+    if (!file.Open(path)) return rc::UpdateOpenError;
+    return file.Verify();
+}
+
+uint16_t IMGDevice(const char* path) {
+    PrintMessage(3, "IMGDevice()\n");
+    TUpdateFile file;
+    DesktopHeader header;
+    if (!file.Open(path) || file.ReadHeader(header) != rc::Success) return 0;
+    return header.device;
+}
+
+uint32_t UpdateFileOsSize(const char* path) {
+    TUpdateFile file;
+    if (!file.Open(path)) return 0;
+    PrintMessage(0, "Open file (flash size) %s", path);
+    file.SetSizeQueryLogging(true);
+    OsMap map;
+    if (file.ReadOsMap(map) != rc::Success) return 0;
+    uint32_t end = 0;
+    // A section that reaches past 4 GiB must not wrap into a small size that would pass
+    // the capacity check.
+    for (const OsSection& s : map.Sections()) end = std::max(end, SaturatingAdd(s.offset, s.size));
+    return end;
+}
+
+uint32_t UpdateFileRamSize(const char* path) {
+    TUpdateFile file;
+    if (!file.Open(path)) return 0;
+    PrintMessage(0, "Open file (ram size) %s", path);
+    file.SetSizeQueryLogging(true);
+    RamMap map;
+    if (file.ReadRamMap(map) != rc::Success) return 0;
+    uint32_t sum = 0;
+    for (const RamSection& s : map.Sections()) sum = SaturatingAdd(sum, s.size);
+    return sum;
+}

@@ -1,0 +1,132 @@
+// Reader of update files (*.UPD): the integrity check, the device code, the update map, the
+// OS and RAM maps, sector extraction and the finalisation rule. Every operation reports a
+// result code (never throws) and none reads outside the caller's buffers, whatever the file
+// holds.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <span>
+
+#include "image/UpdateFileLayout.h"
+#include "link/ResultCodes.h"
+
+using updfile::kSectorSize;
+
+// Sector 0 as far as it is read.
+struct DesktopHeader {
+    char sig[updfile::kSignatureLength + 1];  // always terminated, even when the file's isn't
+    uint16_t versionMajor;
+    uint16_t versionMinor;
+    uint16_t crc;
+    uint32_t sectors;  // covered by the CRC, following the header
+    uint16_t device;
+};
+
+struct UpdateMap {
+    uint32_t osMapStart;  // relative sector
+    uint32_t osMapSectors;
+    uint16_t finaliseFlag;
+    uint32_t ramMapStart;  // relative sector
+    uint32_t ramMapSectors;
+};
+
+struct OsSection {
+    uint16_t crc;     // of the section's flash contents, as the loader reports it
+    uint32_t sector;  // first relative sector of its data
+    uint32_t size;    // in bytes; the file holds it rounded up to whole 4096-byte blocks
+    uint32_t offset;  // from the start of the handheld's flash
+};
+
+struct RamSection {
+    uint32_t sector;  // first relative sector of its data
+    uint32_t size;    // in bytes
+    uint32_t address;
+};
+
+struct OsMap {
+    char sig[updfile::kSignatureLength + 1];
+    uint16_t count;
+    OsSection sections[updfile::osmap::kMaxSections];
+
+    std::span<const OsSection> Sections() const { return {sections, count}; }
+};
+
+struct RamMap {
+    uint16_t count;
+    RamSection sections[updfile::rammap::kMaxSections];
+
+    std::span<const RamSection> Sections() const { return {sections, count}; }
+};
+
+// The finalisation rule for the flash store after all OS sections are written: minor 3
+// always, minor 4 and later when the update map's flag is set, older files never.
+bool FinalisesFlashStore(uint16_t versionMinor, uint16_t finaliseFlag);
+
+// An update file open for reading. The file is closed when the object goes away.
+class TUpdateFile {
+  public:
+    TUpdateFile() = default;
+    TUpdateFile(const TUpdateFile&) = delete;
+    TUpdateFile& operator=(const TUpdateFile&) = delete;
+
+    // False when the file cannot be opened; the caller picks the code for that.
+    bool Open(const char* path);
+    bool IsOpen() const { return file_ != nullptr; }
+    void Close() { file_.reset(); }
+
+    // The size queries narrate failures and the header at other levels than the installers.
+    void SetSizeQueryLogging(bool on) { sizeQueryLogging_ = on; }
+
+    // Absolute sector k (file offset 512 * k, taken modulo 2^32 as a signed offset).
+    TResult ReadSector(uint32_t k, std::span<uint8_t, kSectorSize> buffer);
+
+    // Sector 0, without checking it.
+    TResult ReadHeader(DesktopHeader& header);
+
+    // The integrity check: signature, major version and the CRC over the covered sectors.
+    TResult Verify();
+
+    // Each of these runs the integrity check first. An absent map (0 sectors) reads as an
+    // empty one.
+    TResult ReadUpdateMap(UpdateMap& map);
+    TResult ReadOsMap(OsMap& map);
+    TResult ReadRamMap(RamMap& map);
+
+    // `count` sectors from relative sector `start` into consecutive 512-byte slots of
+    // `buffer`, which must hold them all (else -306 and nothing is read).
+    TResult ExtractSectors(uint32_t start, uint32_t count, std::span<uint8_t> buffer);
+
+    // The finalise flag as the installer reads it, straight from its file offset.
+    TResult ReadFinaliseFlag(uint16_t& flag);
+
+    // Whether the flash store is to be finalised: the header's minor version and, for minor
+    // 4 and later, the finalise flag.
+    TResult ReadFinalisation(bool& finalise);
+
+  private:
+    struct Closer {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+
+    TResult ExtractKeeping(uint32_t start, uint32_t count, uint8_t* keep, std::size_t keepBytes);
+
+    std::unique_ptr<std::FILE, Closer> file_;
+    bool sizeQueryLogging_ = false;
+};
+
+// The integrity check of the file at `path`; -308 when it cannot be opened.
+TResult VerifyUpdateFile(const char* path);
+
+// The device code of the header; 0 when the file or its first sector cannot be read.
+uint16_t IMGDevice(const char* path);
+
+// The end of the highest OS section (largest flash offset + size), saturated at 0xFFFFFFFF;
+// 0 on any failure or without OS sections.
+uint32_t UpdateFileOsSize(const char* path);
+
+// The sum of the RAM section sizes, saturated at 0xFFFFFFFF; 0 on any failure or without RAM
+// sections.
+uint32_t UpdateFileRamSize(const char* path);

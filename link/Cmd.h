@@ -1,0 +1,76 @@
+// The serial loader's commands, one transaction each: a packet whose type is the command
+// and a reply of type 0x80 + command with the same transaction id. Every operation converts
+// its arguments to the handheld's big-endian order and its reply fields back.
+#pragma once
+
+#include <cstdint>
+
+#include "link/ResultCodes.h"
+
+class TSLK;
+
+namespace loader {
+// Command codes.
+enum : uint8_t {
+    Version = 0,
+    WriteRam = 1,
+    ChipList = 2,
+    EraseBlock = 3,
+    ProgramFlash = 4,
+    ReadMemory = 5,
+    Leave = 7,
+    LineSpeed = 8,
+    Checksum = 11,
+    Battery = 14,
+    HardwareId = 17,
+    FindFreeChunk = 18,
+};
+constexpr uint8_t kReplyBit = 0x80;
+constexpr int kMaxChips = 8;
+}  // namespace loader
+
+struct ChipListReply {
+    uint16_t count = 0;  // as reported; may exceed the entries kept
+    uint32_t flashBase = 0;
+    struct Chip {
+        uint16_t manufacturer = 0;
+        uint16_t device = 0;
+    } chips[(98 - 6) / 4];  // as many as a 98-byte reply can carry
+};
+
+class TCmd {
+public:
+    explicit TCmd(TSLK* slk);
+
+    // One transaction, up to 3 attempts with the same id; 0 with the reply body in `reply`,
+    // or -1200 when no matching reply came.
+    TResult IssueCmd(uint8_t command, const uint8_t* body, uint16_t bodyLength,
+                     uint8_t replyType, uint8_t* reply, uint16_t replyMax, uint32_t timeoutMs,
+                     uint16_t* replySize = nullptr);
+
+    TResult GetVersion(uint16_t* version, uint16_t* second);
+    TResult WriteRAM(uint32_t address, const uint8_t* data, uint16_t count);
+    TResult GetChipList(ChipListReply* reply);
+    TResult EraseBlock(uint32_t address);
+    TResult ProgramFlash(uint32_t blockAddress, uint32_t address, const uint8_t* data,
+                         uint16_t count);
+    TResult ReadMemory(uint32_t address, uint8_t* buffer, uint16_t count);
+    TResult Leave();
+    TResult SetLineSpeed(uint32_t bitsPerSecond);
+    TResult RangeChecksum(uint32_t address, uint32_t length, uint16_t* checksum);
+    TResult BatteryPercent(uint8_t* percent);
+    TResult HardwareId(uint16_t* id);
+    TResult FindFreeChunk(uint32_t start, uint32_t* address);
+
+    uint8_t TransactionId() const { return id_; }
+
+private:
+    // IssueCmd with the body in request_ and the reply type 0x80 + command; reply bytes the
+    // loader left out read as zeros.
+    TResult Transact(uint8_t command, uint16_t bodyLength, uint8_t* reply, uint16_t replyMax,
+                     uint32_t timeoutMs);
+
+    uint8_t request_[6144];
+    uint8_t id_ = 0;
+    TSLK* slk_;
+};

@@ -1,0 +1,23 @@
+// What is known of the handheld's flash chips and models: the chips the loader can program
+// with their sizes, how each chip is divided into erase blocks, and what the hardware id
+// says about the device type and where RAM begins. Data only; the engine and the simulated
+// handheld read the same tables.
+#pragma once
+
+#include <cstdint>
+
+// Size in bytes of a recognised chip, or 0 for a chip the loader cannot program.
+uint32_t RecognisedChipSize(uint16_t manufacturer, uint16_t device);
+
+// The erase block of a chip that contains in-chip offset `offset`: its start and size.
+struct EraseBlock {
+    uint32_t start;
+    uint32_t size;
+};
+EraseBlock EraseBlockAt(uint16_t manufacturer, uint16_t device, uint32_t offset);
+
+// Device type byte from the loader's hardware id (0 for an unknown id).
+uint8_t DeviceTypeForHardwareId(uint16_t hardwareId);
+
+// Where RAM begins for a hardware id; 0xFFFFFFFF for an unknown id.
+uint32_t RamBaseForHardwareId(uint16_t hardwareId);

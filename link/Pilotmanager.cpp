@@ -1,0 +1,172 @@
+#include "link/Pilotmanager.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <system_error>
+
+#include "link/Clock.h"
+#include "link/CommPort.h"
+#include "link/Guicallback.h"
+#include "link/Loader.h"
+#include "link/PalmDebugger.h"
+#include "link/SLK.h"
+#include "link/UpdateJob.h"
+#include "support/Log.h"
+
+namespace {
+
+constexpr uint32_t kConnectRate = 57600;
+constexpr uint32_t kHighSpeedRate = 115200;
+constexpr uint32_t kLoaderSettleMs = 500;  // the loader needs a moment after it was started
+constexpr uint16_t kMinLoaderVersion = 30;
+constexpr int kBaudRateQueries = 5;
+constexpr uint8_t kLowBatteryPercent = 19;  // this much or less is too little to flash
+
+// The RAM store is wiped by overwriting its start: three blocks of 0xFF from here on.
+constexpr uint32_t kRamStoreOffset = 0x40000;
+constexpr uint32_t kRamStoreBlock = 4096;
+constexpr int kRamStoreWrites = 3;
+
+}  // namespace
+
+TPilotManager::TPilotManager(GuiCallback* callback, std::unique_ptr<SerialEdge> edge)
+    : callback_(callback) {
+    // Parts that could not be made stay absent; every operation then answers -1201 or -904
+    // instead of the wizard failing at start-up.
+    port_.reset(new (std::nothrow) TCommPort(std::move(edge)));
+    if (port_) slk_.reset(new (std::nothrow) TSLK(port_.get()));
+    if (slk_) {
+        debugger_.reset(new (std::nothrow) TPalmDebugger(slk_.get(), callback_));
+        loader_.reset(new (std::nothrow) TLoader(slk_.get()));
+    }
+}
+
+TPilotManager::~TPilotManager() {
+    debugger_.reset();
+    loader_.reset();
+    slk_.reset();
+    if (port_) port_->Close();
+    port_.reset();
+}
+
+TResult TPilotManager::OpenPort(const char* portName) {
+    if (!port_) return rc::NoEngine;
+    if (const TResult r = port_->SetPortName(portName)) return r;
+    if (const TResult r = port_->SetBaudRate(kConnectRate)) return r;
+    return port_->Open();
+}
+
+TResult TPilotManager::ConnectDebugger() {
+    if (!port_ || !slk_ || !debugger_) return rc::NoEngine;
+    if (const TResult r = port_->SetBaudRate(kConnectRate)) return r;
+    if (const TResult r = debugger_->QueryState()) return r;
+    state_ = DebuggerAnswered;
+    return rc::Success;
+}
+
+TResult TPilotManager::UploadLoader(const uint8_t* image, uint32_t size, uint32_t bufferSize) {
+    if (!port_ || !slk_ || !debugger_) return rc::NoEngine;
+    return debugger_->UploadLoader(image, size, bufferSize);
+}
+
+TResult TPilotManager::StartLoader() {
+    if (!port_ || !slk_ || !loader_ || !loader_->Cmd()) return rc::NoEngine;
+    LinkClock().SleepMs(kLoaderSettleMs);
+    if (loader_->Handshake() != rc::Success) return rc::CommTimeout;
+    if (loader_->LoaderVersion() < kMinLoaderVersion) return rc::BadLoaderVersion;
+    if (loader_->BuildChipTable() != rc::Success) return rc::CommError;
+    // An unanswered hardware-id query leaves the device type 0; that is the page's concern.
+    loader_->QueryDeviceType(&deviceType_);
+    if (options_.highSpeed) SetBaudRate(kHighSpeedRate);
+    state_ = LoaderConnected;
+    return rc::Success;
+}
+
+TResult TPilotManager::SetBaudRate(uint32_t bitsPerSecond) {
+    if (!loader_ || !loader_->Cmd() || !port_) return rc::NotConnected;
+    if (const TResult r = loader_->Cmd()->SetLineSpeed(bitsPerSecond)) return r;
+    port_->SetBaudRate(bitsPerSecond);
+    TResult result = rc::Success;
+    for (int i = 0; i < kBaudRateQueries; ++i) {
+        result = loader_->Handshake();
+        if (result == rc::Success) break;
+    }
+    return result;
+}
+
+TResult TPilotManager::CheckBattery() {
+    if (!loader_ || !loader_->Cmd()) return rc::NotConnected;
+    uint8_t percent = 0;
+    if (loader_->Cmd()->BatteryPercent(&percent) != rc::Success) return rc::CommError;
+    return percent > kLowBatteryPercent ? rc::Success : rc::BatteryLow;
+}
+
+TResult TPilotManager::FlashCapacity(uint32_t* bytes) {
+    if (!loader_) return rc::NotConnected;
+    if (bytes) *bytes = loader_->FlashCapacity();
+    return rc::Success;
+}
+
+TResult TPilotManager::EraseRamStore() {
+    if (!loader_) return rc::NoEngine;
+    uint32_t base = 0;
+    if (const TResult r = loader_->RamBase(&base)) return r;
+    const uint32_t address = base + kRamStoreOffset;  // wraps, as the handheld's bus does
+    std::unique_ptr<uint8_t[]> fill(new (std::nothrow) uint8_t[kRamStoreBlock]);
+    if (!fill) return rc::NoEngine;
+    std::memset(fill.get(), 0xFF, kRamStoreBlock);
+    TResult result = rc::Success;
+    for (int i = 0; i < kRamStoreWrites && result == rc::Success; ++i)
+        result = loader_->WriteRAM(address, fill.get(), kRamStoreBlock);
+    return result;
+}
+
+TResult TPilotManager::FlashOsImage(const char* path) {
+    if (!loader_) return rc::NotConnected;
+    UpdateJob job(callback_, loader_.get(), options_.advancedMode);
+    return job.FlashOsImage(path);
+}
+
+TResult TPilotManager::InstallRamImage(const char* path) {
+    if (!loader_) return rc::NotConnected;
+    UpdateJob job(callback_, loader_.get(), options_.advancedMode);
+    return job.InstallRamImage(path);
+}
+
+TResult TPilotManager::Disconnect() {
+    // The loader leaves whether or not its goodbye is answered; the port closes either way.
+    if (state_ == LoaderConnected && loader_ && loader_->Cmd()) loader_->Cmd()->Leave();
+    state_ = Idle;
+    if (!port_) return rc::Success;
+    return port_->Close();
+}
+
+TResult UtlLoadFile(const char* path, uint8_t* buffer, uint32_t* size) {
+    std::error_code error;
+    const std::uintmax_t fileSize =
+        path ? std::filesystem::file_size(std::filesystem::path(path), error) : 0;
+    if (!path || error) {
+        PrintMessage(2, "Unable to stat file %s\n", path ? path : "");
+        return rc::FileReadError;
+    }
+    if (!size || fileSize > *size || (fileSize != 0 && !buffer)) {
+        PrintMessage(2, "UtlLoadFile: File size bigger than given buffer!\n");
+        return rc::FileReadError;
+    }
+    const auto length = static_cast<uint32_t>(fileSize);  // fits: it is within *size
+    *size = length;
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        PrintMessage(2, "Unable to open file %s\n", path);
+        return rc::FileOpenError;
+    }
+    const std::size_t got = length ? std::fread(buffer, 1, length, file) : 0;
+    std::fclose(file);
+    if (got < length) {
+        PrintMessage(2, "Unable to read file %s\n", path);
+        return rc::FileReadError;
+    }
+    return rc::Success;
+}

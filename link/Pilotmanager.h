@@ -1,0 +1,67 @@
+// The one object through which the wizard and the command line reach the handheld: it owns
+// the serial port, the packet link, the ROM debugger link and the loader model, and offers
+// the steps of an update.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "link/ResultCodes.h"
+#include "link/SerialEdge.h"
+
+class TCommPort;
+class TSLK;
+class TPalmDebugger;
+class TLoader;
+class GuiCallback;
+
+// What the engine reads of the wizard's settings.
+struct LinkOptions {
+    bool advancedMode = false;  // progress scale, and RAM data is installed
+    bool highSpeed = false;     // 115200 bit/s once the loader answers
+};
+
+class TPilotManager {
+public:
+    enum State : uint8_t { Idle = 0, DebuggerAnswered = 1, LoaderConnected = 2 };
+
+    explicit TPilotManager(GuiCallback* callback,
+                           std::unique_ptr<SerialEdge> edge = MakeSerialEdge());
+    ~TPilotManager();
+    TPilotManager(const TPilotManager&) = delete;
+    TPilotManager& operator=(const TPilotManager&) = delete;
+
+    LinkOptions& Options() { return options_; }
+
+    TResult OpenPort(const char* portName);
+    TResult ConnectDebugger();
+    TResult UploadLoader(const uint8_t* image, uint32_t size, uint32_t bufferSize);
+    TResult StartLoader();
+    TResult SetBaudRate(uint32_t bitsPerSecond);
+    TResult CheckBattery();
+    bool IsConnected() const { return state_ == LoaderConnected; }
+    uint8_t DeviceType() const { return deviceType_; }
+    TResult FlashCapacity(uint32_t* bytes);
+    TResult EraseRamStore();
+    TResult FlashOsImage(const char* path);
+    TResult InstallRamImage(const char* path);
+    TResult Disconnect();
+
+    State CurrentState() const { return static_cast<State>(state_); }
+    TCommPort* Port() const { return port_.get(); }
+    TLoader* Loader() const { return loader_.get(); }
+
+private:
+    uint8_t state_ = Idle;
+    uint8_t deviceType_ = 0;
+    std::unique_ptr<TCommPort> port_;
+    std::unique_ptr<TSLK> slk_;
+    std::unique_ptr<TPalmDebugger> debugger_;
+    std::unique_ptr<TLoader> loader_;
+    GuiCallback* callback_;
+    LinkOptions options_;
+};
+
+// Reads a whole file into `buffer`; `size` holds the buffer's size on entry and the file's
+// size on success. 0, -1000 (cannot open) or -1002 (cannot size or read, or too big).
+TResult UtlLoadFile(const char* path, uint8_t* buffer, uint32_t* size);

@@ -1,0 +1,46 @@
+// What the serial port needs of the platform: one device opened by name, its four owned
+// line settings, its time-outs, byte I/O and the count of waiting input bytes. Each call
+// maps to one operating-system call, so the port can tell its failures apart.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+struct LineSettings {
+    uint32_t baudRate = 9600;
+    uint8_t byteSize = 8;
+    uint8_t parity = 0;    // none
+    uint8_t stopBits = 0;  // one
+};
+
+// Milliseconds, in the order of the platform's time-out record.
+struct CommTimeouts {
+    uint32_t readInterval = 15;
+    uint32_t readTotalMultiplier = 1;
+    uint32_t readTotalConstant = 250;
+    uint32_t writeTotalMultiplier = 1;
+    uint32_t writeTotalConstant = 250;
+};
+
+class SerialEdge {
+public:
+    virtual ~SerialEdge() = default;
+    virtual bool Open(const char* name) = 0;
+    // Reads the device's line settings; the edge keeps every other setting of the device
+    // as it found it and puts back only these four on SetState.
+    virtual bool GetState(LineSettings& settings) = 0;
+    virtual bool SetState(const LineSettings& settings) = 0;
+    virtual bool SetTimeouts(const CommTimeouts& timeouts) = 0;
+    virtual bool Close() = 0;
+    virtual bool Write(const uint8_t* data, uint32_t count) = 0;
+    virtual bool ReadByte(uint8_t& byte) = 0;
+    virtual uint32_t BytesWaiting() = 0;
+    virtual bool Flush() = 0;
+};
+
+// The platform's serial device (Win32 COM port, or a POSIX terminal device path).
+std::unique_ptr<SerialEdge> MakeSerialEdge();
+
+// Whether COM port n exists and is free: 0 present and free, 1 held by another program,
+// 2 no such port.
+int ProbePort(int n);

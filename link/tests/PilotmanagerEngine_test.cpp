@@ -1,0 +1,173 @@
+// The link facade against the simulated handheld: connecting to the loader, the checks the
+// pages make, wiping the RAM store, leaving, and the advanced-mode road from the ROM debugger.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "link/CommPort.h"
+#include "link/tests/EngineFixture.h"
+
+namespace {
+
+using namespace engine;
+
+TEST(PilotmanagerEngine, StartLoaderWantsVersion30OrLater) {
+    struct Case {
+        uint16_t version;
+        TResult result;
+    };
+    for (const Case& c : {Case{29, rc::BadLoaderVersion}, Case{30, 0}, Case{0xFFFF, 0}}) {
+        HandheldConfig config = LoaderRunning();
+        config.loaderVersion = c.version;
+        Engine e(config);
+        const uint64_t start = e.clock.NowNs();
+        EXPECT_EQ(e.Connect(), c.result) << c.version;
+        EXPECT_EQ(e.manager->IsConnected(), c.result == 0) << c.version;
+        EXPECT_GE(e.clock.NowNs() - start, 500'000'000u) << "the loader gets its 500 ms";
+    }
+}
+
+TEST(PilotmanagerEngine, StartLoaderFailures) {
+    HandheldConfig silent = LoaderRunning();
+    silent.faults.silentLoader = true;
+    HandheldConfig unknownChip = LoaderRunning();
+    unknownChip.chips = {{0x42, 0x4242}};
+    HandheldConfig inDebugger;  // nobody has started the loader yet
+    struct Case {
+        const char* what;
+        HandheldConfig config;
+        TResult result;
+    };
+    const Case cases[] = {
+        {"loader silent", silent, rc::CommTimeout},
+        {"first chip unknown", unknownChip, rc::CommError},
+        {"still in the ROM debugger", inDebugger, rc::CommTimeout},
+    };
+    for (const Case& c : cases) {
+        Engine e(c.config);
+        EXPECT_EQ(e.Connect(), c.result) << c.what;
+        EXPECT_FALSE(e.manager->IsConnected()) << c.what;
+        EXPECT_EQ(e.manager->CurrentState(), TPilotManager::Idle) << c.what;
+    }
+}
+
+TEST(PilotmanagerEngine, HighSpeedMovesBothEndsTo115200) {
+    Engine e;
+    e.manager->Options().highSpeed = true;
+    ASSERT_EQ(e.Connect(), 0);
+    EXPECT_EQ(e.manager->Port()->BaudRate(), 115200u);
+    EXPECT_EQ(e.handheld.LineSpeed(), 115200u);
+    uint8_t byte = 0;
+    EXPECT_EQ(e.Loader().RB(0, &byte, 1), 0);  // and the two still understand each other
+}
+
+TEST(PilotmanagerEngine, ARateTheLoaderRefusesChangesNothing) {
+    Engine e;
+    ASSERT_EQ(e.Connect(), 0);
+    EXPECT_EQ(e.manager->SetBaudRate(12345), rc::ConnectionLost);
+    EXPECT_EQ(e.manager->Port()->BaudRate(), 57600u);
+    EXPECT_EQ(e.manager->CheckBattery(), 0);
+}
+
+TEST(PilotmanagerEngine, BatteryMustBeAbove19Percent) {
+    const struct {
+        uint8_t percent;
+        TResult result;
+    } cases[] = {{0, rc::BatteryLow}, {19, rc::BatteryLow}, {20, 0}, {100, 0}};
+    for (const auto& c : cases) {
+        HandheldConfig config = LoaderRunning();
+        config.battery = c.percent;
+        Engine e(config);
+        ASSERT_EQ(e.Connect(), 0);
+        EXPECT_EQ(e.manager->CheckBattery(), c.result) << int{c.percent};
+    }
+    HandheldConfig silent = LoaderRunning();
+    silent.faults.hangUpAfterPackets = 3;  // answers the connection, then nothing
+    Engine e(silent);
+    ASSERT_EQ(e.Connect(), 0);
+    EXPECT_EQ(e.manager->CheckBattery(), rc::CommError);
+}
+
+// The same 4 KiB of 0xFF, three times over, 256 KiB above the RAM base.
+TEST(PilotmanagerEngine, EraseRamStoreOverwritesTheBlockAboveTheRamBase) {
+    const struct {
+        uint16_t hardwareId;
+        uint32_t ramBase;
+    } cases[] = {{10, 0}, {1, 0x10000000}};
+    for (const auto& c : cases) {
+        HandheldConfig config = LoaderRunning();
+        config.hardwareId = c.hardwareId;
+        Engine e(config);
+        ASSERT_EQ(e.Connect(), 0);
+        ASSERT_EQ(e.handheld.Memory().RamBase(), c.ramBase);
+        const std::vector<uint8_t> old = Pattern(e.Ram().size(), 5);
+        std::copy(old.begin(), old.end(), e.Ram().begin());
+        std::vector<uint8_t> expected = old;
+        std::fill_n(expected.begin() + 0x40000, 4096, uint8_t{0xFF});
+        const uint32_t packets = e.handheld.PacketsReceived();
+
+        EXPECT_EQ(e.manager->EraseRamStore(), 0) << c.hardwareId;
+        EXPECT_TRUE(e.Ram() == expected) << c.hardwareId;
+        // The hardware-id query, then the three writes.
+        EXPECT_EQ(e.handheld.PacketsReceived() - packets, 4u) << c.hardwareId;
+    }
+}
+
+TEST(PilotmanagerEngine, DisconnectLeavesTheLoaderOnlyWhenConnected) {
+    Engine e;
+    ASSERT_EQ(e.manager->OpenPort("COM1"), 0);
+    EXPECT_EQ(e.manager->Disconnect(), 0);
+    EXPECT_EQ(e.handheld.Mode(), HandheldMode::Loader);  // no leave command without a loader link
+    EXPECT_FALSE(e.manager->Port()->IsOpen());
+
+    ASSERT_EQ(e.Connect(), 0);
+    EXPECT_EQ(e.manager->Disconnect(), 0);
+    EXPECT_EQ(e.handheld.Mode(), HandheldMode::Os);
+    EXPECT_EQ(e.manager->CurrentState(), TPilotManager::Idle);
+    EXPECT_FALSE(e.manager->Port()->IsOpen());
+    EXPECT_EQ(e.manager->Disconnect(), 0);  // again: nothing left to close
+}
+
+TEST(PilotmanagerEngine, AdvancedModeFromTheRomDebuggerToTheFinishedUpdate) {
+    HandheldConfig config;  // in the ROM debugger
+    config.hardwareId = 6;  // device type 7
+    Engine e(config);
+    e.manager->Options().advancedMode = true;
+
+    // A loader image: some code, the entry mark, more code.
+    std::vector<uint8_t> loader = Pattern(3000, 101);
+    const uint8_t mark[] = {0xFA, 0xAB, 0xF0, 0x0D};
+    std::copy(std::begin(mark), std::end(mark), loader.begin() + 100);
+
+    ASSERT_EQ(e.manager->OpenPort("COM3"), 0);
+    ASSERT_EQ(e.manager->ConnectDebugger(), 0);
+    EXPECT_EQ(e.manager->CurrentState(), TPilotManager::DebuggerAnswered);
+    ASSERT_EQ(e.manager->UploadLoader(loader.data(), static_cast<uint32_t>(loader.size()),
+                                      static_cast<uint32_t>(loader.size())),
+              0);
+    ASSERT_EQ(e.manager->StartLoader(), 0);
+    EXPECT_EQ(e.manager->DeviceType(), 7);
+    uint32_t capacity = 0;
+    ASSERT_EQ(e.manager->FlashCapacity(&capacity), 0);
+    EXPECT_EQ(capacity, 0x400000u);
+
+    UpdSpec spec;
+    spec.minor = 4;
+    spec.os = {{0x10000, Pattern(9000, 102), {}}};
+    spec.ram = {{0x80000, Pattern(5000, 103)}};
+    TempFile file(BuildUpd(spec));
+    e.callback.reports.clear();
+    ASSERT_EQ(e.manager->EraseRamStore(), 0);
+    ASSERT_EQ(e.manager->FlashOsImage(file.Path()), 0);
+    EXPECT_EQ(e.callback.reports.front(), 5);
+    ASSERT_EQ(e.manager->InstallRamImage(file.Path()), 0);
+    EXPECT_EQ(e.manager->Disconnect(), 0);
+
+    EXPECT_TRUE(
+        std::equal(spec.os[0].data.begin(), spec.os[0].data.end(), e.Flash().begin() + 0x10000));
+    EXPECT_TRUE(
+        std::equal(spec.ram[0].data.begin(), spec.ram[0].data.end(), e.Ram().begin() + 0x80000));
+    EXPECT_EQ(e.handheld.Mode(), HandheldMode::Os);
+}
+
+}  // namespace

@@ -1,0 +1,13 @@
+// Bootlet.prc, the serial loader file as the kit ships it to a handheld: a Palm resource
+// database ("Bootlet", type 'appl', creator 'KBlt') whose code resource carries the loader
+// entry mark at an even file offset. The simulated handheld plays the loader itself; the code
+// bytes only need to bring the mark to the place the desktop looks for it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+std::vector<uint8_t> BuildBootletPrc();
+// Writes the file, creating its directory if needed.
+bool WriteBootletPrc(const std::string& path, std::string& error);

@@ -1,0 +1,163 @@
+#include "sim/HandheldState.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "sim/Handheld.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+  public:
+    TempDir() {
+        path_ =
+            fs::temp_directory_path() /
+            ("palmsim-state-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(path_);
+    }
+    ~TempDir() { fs::remove_all(path_); }
+    std::string Path() const { return path_.string(); }
+
+  private:
+    fs::path path_;
+};
+
+TEST(HandheldConfigText, RoundTripsEveryFieldAndKeepsKeysOfOtherTools) {
+    HandheldConfig config;
+    config.chips = {{0x01, 0x22D7}, {0xBF, 0x2782}};
+    config.flashBase = 0;
+    config.hardwareId = 4;
+    config.battery = 7;
+    config.loaderVersion = 31;
+    config.loaderWord2 = 9;
+    config.ramSize = 0x200000;
+    config.mode = HandheldMode::Os;
+    config.lineSpeed = 115200;
+    config.otherKeys = {{"user", "Jo Tester"}};
+    HandheldConfig read;
+    std::string error;
+    ASSERT_TRUE(ReadConfigText(WriteConfigText(config), read, error)) << error;
+    EXPECT_EQ(read.chips, config.chips);
+    EXPECT_EQ(read.flashBase, 0u);
+    EXPECT_EQ(read.hardwareId, 4);
+    EXPECT_EQ(read.battery, 7);
+    EXPECT_EQ(read.loaderVersion, 31);
+    EXPECT_EQ(read.loaderWord2, 9);
+    EXPECT_EQ(read.ramSize, 0x200000u);
+    EXPECT_EQ(read.mode, HandheldMode::Os);
+    EXPECT_EQ(read.lineSpeed, 115200u);
+    EXPECT_EQ(read.otherKeys, config.otherKeys);
+
+    HandheldConfig untouched;
+    EXPECT_FALSE(ReadConfigText("hwid=4\nbattery=150\n", untouched, error));
+    EXPECT_NE(error.find("line 2"), std::string::npos);
+    EXPECT_EQ(untouched.hardwareId, 10);  // nothing applied from a file that fails
+    EXPECT_FALSE(ReadConfigText("mode=asleep\n", untouched, error));
+    EXPECT_FALSE(ReadConfigText("chips\n", untouched, error));
+}
+
+TEST(HandheldConfigText, ParsesOptionValuesAndRefusesBadOnes) {
+    uint64_t n = 0;
+    EXPECT_TRUE(ParseNumber("0x10C00000", n) && n == 0x10C00000);
+    EXPECT_TRUE(ParseNumber("2M", n) && n == 0x200000);
+    EXPECT_TRUE(ParseNumber("64k", n) && n == 0x10000);
+    for (const char* bad : {"", "0x", "12a", "-1", "0x1FFFFFFFF", "1G"})
+        EXPECT_FALSE(ParseNumber(bad, n)) << bad;
+
+    std::vector<ChipCode> chips;
+    std::string error;
+    EXPECT_TRUE(ParseChipList("0x89:0x8897, 1:0x2249", chips, error));
+    EXPECT_EQ(chips, (std::vector<ChipCode>{{0x89, 0x8897}, {0x01, 0x2249}}));
+    for (const char* bad : {"", "0x89", "0x89:", "0x89:0x8897,", "0x89:0x18897"})
+        EXPECT_FALSE(ParseChipList(bad, chips, error)) << bad;
+
+    FaultConfig faults;
+    for (const char* good : {"corrupt=0.01", "drop-out=0.5", "stale", "stale=0.25", "delay=300",
+                             "silent-loader", "hangup=12", "stuck-block=0x10000"})
+        EXPECT_TRUE(ParseFault(good, faults, error)) << good;
+    EXPECT_EQ(faults.corruptIn, 0.01);
+    EXPECT_EQ(faults.corruptOut, 0.01);
+    EXPECT_EQ(faults.dropIn, 0);
+    EXPECT_EQ(faults.dropOut, 0.5);
+    EXPECT_EQ(faults.staleReplies, 0.25);
+    EXPECT_EQ(faults.delayMs, 300u);
+    EXPECT_TRUE(faults.silentLoader);
+    EXPECT_EQ(faults.hangUpAfterPackets, 12u);
+    EXPECT_EQ(faults.stuckBlocks, std::vector<uint32_t>{0x10000});
+    for (const char* bad :
+         {"corrupt", "corrupt=1.5", "drop=x", "delay", "hangup=0", "silent-loader=1", "sneeze"})
+        EXPECT_FALSE(ParseFault(bad, faults, error)) << bad;
+}
+
+TEST(HandheldConfigText, ValidationRefusesHandheldsThatCannotExist) {
+    EXPECT_EQ(ValidateConfig(HandheldConfig{}), "");
+    HandheldConfig config;
+    config.chips.clear();
+    EXPECT_NE(ValidateConfig(config), "");
+    config = HandheldConfig{};
+    config.hardwareId = 1;  // RAM at 0x10000000 would reach into flash at 0x10C00000
+    config.ramSize = 16u << 20;
+    EXPECT_NE(ValidateConfig(config), "");
+    config = HandheldConfig{};
+    config.chips.assign(24, ChipCode{0x89, 0x8891});
+    EXPECT_NE(ValidateConfig(config), "");
+    config = HandheldConfig{};
+    config.faults.stuckBlocks = {0x400000};
+    EXPECT_NE(ValidateConfig(config), "");
+    config = HandheldConfig{};
+    config.flashBase = 0xFFF00000;
+    EXPECT_NE(ValidateConfig(config), "");
+    // An unknown chip is allowed: the desktop has to cope with it.
+    config = HandheldConfig{};
+    config.chips = {{0x12, 0x3456}};
+    EXPECT_EQ(ValidateConfig(config), "");
+}
+
+TEST(HandheldStateDir, SavedHandheldComesBackByteForByte) {
+    TempDir dir;
+    HandheldConfig config;
+    config.hardwareId = 6;
+    config.mode = HandheldMode::Loader;
+    config.otherKeys = {{"user", "Jo"}};
+    Handheld first{config};
+    std::vector<uint8_t>& flash = first.Memory().Flash();
+    for (size_t i = 0; i < flash.size(); i += 509) flash[i] = static_cast<uint8_t>(i >> 3);
+    first.Memory().Ram()[0x40000] = 0x5A;
+    std::string error;
+    ASSERT_TRUE(SaveState(dir.Path(), first, error)) << error;
+    EXPECT_EQ(fs::file_size(fs::path(dir.Path()) / "flash.bin"), 0x400000u);
+
+    HandheldConfig loaded;
+    ASSERT_TRUE(LoadStateConfig(dir.Path(), loaded, error)) << error;
+    EXPECT_EQ(loaded.hardwareId, 6);
+    EXPECT_EQ(loaded.mode, HandheldMode::Loader);
+    EXPECT_EQ(loaded.otherKeys, config.otherKeys);
+    Handheld second{loaded};
+    ASSERT_TRUE(LoadStateMemory(dir.Path(), second, error)) << error;
+    EXPECT_EQ(second.Memory().Flash(), first.Memory().Flash());
+    EXPECT_EQ(second.Memory().Ram(), first.Memory().Ram());
+
+    // A flash image of another size belongs to another handheld.
+    HandheldConfig bigger = loaded;
+    bigger.chips = {{0x89, 0x8899}};
+    Handheld third{bigger};
+    EXPECT_FALSE(LoadStateMemory(dir.Path(), third, error));
+    EXPECT_NE(error.find("flash.bin"), std::string::npos);
+}
+
+TEST(HandheldStateDir, EmptyDirectoryLeavesTheDefaults) {
+    TempDir dir;
+    HandheldConfig config;
+    std::string error;
+    EXPECT_TRUE(LoadStateConfig(dir.Path(), config, error));
+    Handheld handheld{config};
+    EXPECT_TRUE(LoadStateMemory(dir.Path(), handheld, error));
+    EXPECT_EQ(handheld.Memory().Flash().front(), 0xFF);
+}
+
+}  // namespace
