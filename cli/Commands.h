@@ -12,6 +12,7 @@ struct Command {
 
 int RunVerify(int argc, char** argv);
 int RunInfo(int argc, char** argv);
+int RunFlash(int argc, char** argv);
 
 // Reports a usage error of `command` on standard error; returns 2.
 int UsageError(const char* command, const char* message);

@@ -26,8 +26,11 @@ cat >"$work/desc.txt" <<'DESC'
 device 0x0F
 minor 4
 finalise 1
+set32 0x20FFC 0x01020304   # applies once the sections below are known
 os 0x20000 file data.bin   # relative to this file
 os 0 pattern 9 100
+set16 0x20000 0xBEEF
+fill 0x20002 3 0xA5
 ram 0x1000 pattern 3 4097
 DESC
 head -c 5000 /dev/zero | tr '\0' 'K' >"$work/data.bin"
@@ -35,6 +38,12 @@ head -c 5000 /dev/zero | tr '\0' 'K' >"$work/data.bin"
 printf 'os 12 pattern 1\n' >"$work/bad.txt"
 "$mkupd" "$work/bad.txt" "$work/bad.upd" 2>"$work/stderr"
 [ $? = 1 ] && grep -q 'line 1' "$work/stderr" || fail "mkupd names the bad description line"
+# Values must land inside one section's data: not past its end, not in its padding.
+for patch in 'set32 0x62 1' 'set16 0x1000 1' 'fill 0x50 0x15 0' 'set16 0 0x10000'; do
+  printf 'os 0 pattern 1 100\n%s\n' "$patch" >"$work/bad.txt"
+  "$mkupd" "$work/bad.txt" "$work/bad.upd" 2>"$work/stderr"
+  [ $? = 1 ] && grep -q 'line 2' "$work/stderr" || fail "mkupd takes '$patch'"
+done
 
 expect "verify sample" 0 "OK" -- "$kf" verify "$work/sample.upd"
 expect "verify described" 0 "OK" -- "$kf" verify "$work/desc.upd"
@@ -85,14 +94,25 @@ PY
 check_json "sample" "$work/sample.upd" '
 assert (d["verify"], d["device"], d["version_major"], d["version_minor"]) == (0, 11, 1, 3)
 assert d["finalise"] is True and d["sectors"] == len(raw) // 512 - 1
-assert [s["offset"] for s in d["os_sections"]] == [0, 0x10000, 0x30000]
+os = d["os_sections"]
+assert [s["offset"] for s in os] == [0, 0x10000, 0x20000, 0x30000]
 assert d["os_size"] == 0x30000 + 0x2345 and d["ram_size"] == 1000
-assert d["ram_sections"][0]["address"] == 0x20000 and "os_map_error" not in d'
+assert d["ram_sections"][0]["address"] == 0x20000 and "os_map_error" not in d
+# What the flash store finalisation needs: a reset vector into the OS, and at its 4 KiB page
+# an OMG whose filled-in fields are blank, with disk_start past every section.
+data = lambda s: raw[512 * (s["sector"] + 1):][:s["size"]]
+vector = int.from_bytes(data(os[0])[0x8004:0x8008], "big")
+assert vector == 0x10C20100, hex(vector)
+omg = data(os[2])[:176]
+assert omg[52:62] == b"\xff" * 10 and omg[66:176] == b"\xff" * 110
+disk = int.from_bytes(omg[62:66], "big") - 0x10C00000
+assert disk == 0x40000 and all(s["offset"] + s["size"] <= disk for s in os)'
 check_json "described" "$work/desc.upd" '
 assert d["device"] == 15 and d["version_minor"] == 4 and d["finalise"] is True
 assert d["os_size"] == 0x20000 + 5000 and d["ram_size"] == 4097
 os = d["os_sections"]
-assert raw[512 * (os[0]["sector"] + 1):][:5000] == b"K" * 5000
+at = 512 * (os[0]["sector"] + 1)
+assert raw[at:at + 5000] == b"\xbe\xef\xa5\xa5\xa5" + b"K" * 4087 + b"\x01\x02\x03\x04" + b"K" * 904
 assert os[1]["sector"] - os[0]["sector"] == 16   # 5000 bytes take two 4096-byte blocks
 ram = d["ram_sections"][0]
 assert ram["sector"] - os[1]["sector"] == 8 and len(raw) // 512 - (ram["sector"] + 1) == 9'
@@ -110,7 +130,7 @@ assert d["os_sections"] is None and d["ram_sections"] is None and d["finalise"] 
 
 "$kf" info "$work/sample.upd" >"$work/out.txt" || fail "info text exit $?"
 for line in 'verify:       0 (SUCCESS)' 'version:      1.3' 'finalise:     yes' \
-    'os sections:  3' 'ram sections: 1'; do
+    'os sections:  4' 'ram sections: 1'; do
   grep -qxF "$line" "$work/out.txt" || fail "info text lacks '$line'"
 done
 "$kf" info "$work/osmap5.upd" | grep -qxF 'os sections:  error -304: Invalid update file file' ||
@@ -123,6 +143,45 @@ for args in "" "verify" "verify a b" "info" "info --bogus x" "info a b" "frobnic
   [ -s "$work/stderr" ] || fail "usage '$args': no message on stderr"
 done
 expect "help" 0 "$("$kf" help)" -- "$kf" --help
+
+# flash: the options, and the update file judged before any port is opened (the ports named
+# here do not exist, so a run that got that far would say so instead).
+for args in "flash" "flash x.upd" "flash --port" "flash --port /dev/null" \
+    "flash --port p a.upd b.upd" "flash --port p --loader l.prc a.upd" \
+    "flash --port p --timeout 0 a.upd" "flash --port p --timeout 2s a.upd" \
+    "flash --port p --bogus a.upd" "flash --port p --yes=1 a.upd"; do
+  # shellcheck disable=SC2086
+  expect "usage '$args'" 2 "" -- "$kf" $args
+  [ -s "$work/stderr" ] || fail "usage '$args': no message on stderr"
+done
+# expect_flash NAME STDERR_LAST_LINE ARGS...: a refused flash, exit 1, nothing on stdout.
+expect_flash() {
+  local name=$1 want=$2
+  shift 2
+  expect "flash $name" 1 "" -- "$kf" flash "$@"
+  local last
+  last=$(tail -n 1 "$work/stderr")
+  [ "$last" = "$want" ] || fail "flash $name: ended with '$last', wanted '$want'"
+}
+printf 'device 3\nos 0 pattern 1 100\n' >"$work/dev3.txt"
+"$mkupd" "$work/dev3.txt" "$work/dev3.upd" || fail "mkupd device 3"
+expect_flash "broken file" "error -303: Update file CRC error" --port /nonexistent "$work/crc.upd"
+expect_flash "missing file" "error -308: Unable to open update file" --port /nonexistent \
+  "$work/none.upd"
+expect_flash "other maker" \
+  "kestrel-flash flash: This OS update is not for use with a Halvex device. (the file is for device 3)" \
+  --port /nonexistent "$work/dev3.upd"
+expect_flash "missing loader" "error -1002: File read error" --port /nonexistent --advanced \
+  --loader "$work/none.prc" "$work/sample.upd"
+head -c 32769 /dev/zero >"$work/big.prc"
+expect_flash "loader too big" "error -1002: File read error" --port /nonexistent --advanced \
+  --loader "$work/big.prc" "$work/sample.upd"
+expect_flash "missing port" "kestrel-flash flash: no such device: /nonexistent" \
+  --port /nonexistent "$work/sample.upd"
+expect_flash "a file for a port" "kestrel-flash flash: $work/sample.upd is not a serial device" \
+  --port "$work/sample.upd" "$work/sample.upd"
+expect_flash "not a terminal" "error -607: Comm port in use by another program" \
+  --port /dev/null "$work/sample.upd"
 
 if [ "$failures" = 0 ]; then echo "kestrel-flash: all checks passed"; fi
 [ "$failures" = 0 ]

@@ -1,5 +1,8 @@
 #include "sim/mkupd/Description.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -51,6 +54,13 @@ decimal or 0x-prefixed hexadecimal.
   finalise FLAG            finalise flag of the update map (default 0)
   os OFFSET DATA           an OS section written to flash offset OFFSET
   ram ADDRESS DATA         a RAM section written to handheld address ADDRESS
+  set16 OFFSET VALUE       put VALUE big-endian into the OS section data that lands
+  set32 OFFSET VALUE       at flash offset OFFSET (2 or 4 bytes)
+  fill OFFSET SIZE BYTE    set SIZE bytes of OS section data from flash offset
+                           OFFSET to BYTE
+
+set16, set32 and fill apply after every section is read, in the order written; the
+bytes they change must lie inside one OS section's data (not its padding).
 
 DATA is one of
   file PATH                the bytes of a file (relative to the description's folder)
@@ -62,7 +72,24 @@ Example:
   finalise 1
   os 0x00000 pattern 1 0x9000
   os 0x10000 file kernel.bin
+  set16 0x00100 0xBEEF     # two bytes of the first section's data
   ram 0x20000 pattern 7 1000
+)";
+
+// The README's sample: a small OS that carries a flash store for the updater to finalise. Its
+// reset vector points into the OS (the 4 KiB page holding the store's control block, OMG),
+// the OMG fields the updater fills in are blank, and the store itself (from disk_start on)
+// is left to the blank flash: no section covers it.
+const char kSampleDescription[] = R"(device 11
+minor 3
+os 0x00000 pattern 1 0x9000
+set32 0x08004 0x10C20100      # reset vector: flash base 0x10C00000 + 0x20100
+os 0x10000 pattern 2 0x6000
+os 0x20000 pattern 5 0x1000   # the page that holds the OMG
+fill 0x20034 124 0xFF         # num_chips, chip codes, disk_size, chip table: blank
+set32 0x2003E 0x10C40000      # disk_start: the store runs from flash offset 0x40000
+os 0x30000 pattern 3 0x2345
+ram 0x20000 pattern 4 1000
 )";
 
 std::vector<uint8_t> PatternData(uint32_t seed, uint32_t size) {
@@ -79,9 +106,45 @@ std::vector<uint8_t> PatternData(uint32_t seed, uint32_t size) {
     return data;
 }
 
+namespace {
+
+// A change to OS section data, applied once every section is known.
+struct Patch {
+    int line;
+    uint32_t offset;
+    std::vector<uint8_t> bytes;
+};
+
+bool ApplyPatch(const Patch& patch, std::vector<UpdSection>& os, std::string& error) {
+    const uint64_t end = uint64_t{patch.offset} + patch.bytes.size();
+    for (UpdSection& s : os) {
+        const uint64_t start = s.target;
+        if (patch.offset < start || end > start + s.data.size()) continue;
+        std::copy(patch.bytes.begin(), patch.bytes.end(),
+                  s.data.begin() + static_cast<std::ptrdiff_t>(patch.offset - start));
+        return true;
+    }
+    char range[64];
+    std::snprintf(range, sizeof range, "0x%X..0x%llX", patch.offset,
+                  static_cast<unsigned long long>(end));
+    error = "line " + std::to_string(patch.line) + ": flash offsets " + range +
+            " do not lie inside one OS section's data";
+    return false;
+}
+
+std::vector<uint8_t> BigEndian(uint32_t value, int bytes) {
+    std::vector<uint8_t> out;
+    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
+        out.push_back(static_cast<uint8_t>(value >> shift));
+    return out;
+}
+
+}  // namespace
+
 bool ParseDescription(const std::string& text, const std::string& baseDir, UpdDescription& out,
                       std::string& error) {
     out = UpdDescription();
+    std::vector<Patch> patches;
     std::istringstream lines(text);
     std::string line;
     for (int number = 1; std::getline(lines, line); ++number) {
@@ -120,20 +183,35 @@ bool ParseDescription(const std::string& text, const std::string& baseDir, UpdDe
                 return fail("data is 'file PATH' or 'pattern SEED SIZE'");
             }
             (key == "os" ? out.os : out.ram).push_back(std::move(section));
+        } else if (key == "set16" || key == "set32") {
+            const bool wide = key == "set32";
+            uint32_t offset = 0;
+            if (words.size() != 3 || !ParseNumber(words[1], UINT32_MAX, offset) ||
+                !ParseNumber(words[2], wide ? UINT32_MAX : 0xFFFF, value))
+                return fail(key + " needs a flash offset and a value of at most " +
+                            (wide ? "0xFFFFFFFF" : "0xFFFF"));
+            patches.push_back({number, offset, BigEndian(value, wide ? 4 : 2)});
+        } else if (key == "fill") {
+            uint32_t offset = 0, size = 0;
+            if (words.size() != 4 || !ParseNumber(words[1], UINT32_MAX, offset) ||
+                !ParseNumber(words[2], kMaxPatternSize, size) ||
+                !ParseNumber(words[3], 0xFF, value))
+                return fail("fill needs a flash offset, a size and a byte value");
+            patches.push_back(
+                {number, offset, std::vector<uint8_t>(size, static_cast<uint8_t>(value))});
         } else {
             return fail("unknown statement '" + key + "'");
         }
     }
+    for (const Patch& patch : patches)
+        if (!ApplyPatch(patch, out.os, error)) return false;
     return true;
 }
 
 UpdDescription SampleDescription() {
     UpdDescription d;
-    d.device = 11;
-    d.minor = 3;
-    d.os.push_back({0x00000, PatternData(1, 0x9000)});
-    d.os.push_back({0x10000, PatternData(2, 0x6000)});
-    d.os.push_back({0x30000, PatternData(3, 0x2345)});
-    d.ram.push_back({0x20000, PatternData(4, 1000)});
+    std::string error;
+    // The text is ours and always parses; a failure here is a fault in this file.
+    if (!ParseDescription(kSampleDescription, ".", d, error)) std::abort();
     return d;
 }

@@ -24,9 +24,11 @@ struct UpdDescription {
 bool ParseDescription(const std::string& text, const std::string& baseDir, UpdDescription& out,
                       std::string& error);
 
-// The sample file of the README: device 11, minor 3, three OS sections at 64 KiB block
-// boundaries and one RAM section, all pattern data.
+// The sample file of the README, parsed from kSampleDescription: device 11, minor 3, four
+// small OS sections with a reset vector and a blank flash store control block for the
+// finalisation, and one RAM section.
 UpdDescription SampleDescription();
+extern const char kSampleDescription[];
 
 // Deterministic bytes for a seed: the same seed and size always give the same data.
 std::vector<uint8_t> PatternData(uint32_t seed, uint32_t size);

@@ -18,14 +18,15 @@ void PrintHelp() {
         "       mkupd --sample OUT.UPD [--break KIND]\n"
         "       mkupd --list-breaks\n"
         "       mkupd --help\n\n"
-        "Builds an update file from a text description, or the sample file (device 11,\n"
-        "minor 3, three OS sections at 64 KiB boundaries, one RAM section). With --break the\n"
-        "file is spoiled in one way; everything else about it stays valid, CRC included\n"
-        "unless the kind is about the CRC.\n\n"
+        "Builds an update file from a text description, or the sample file (the description\n"
+        "at the end of this text: a small OS for device 11 whose flash store gets finalised,\n"
+        "and one RAM section). With --break the file is spoiled in one way; everything else\n"
+        "about it stays valid, CRC included unless the kind is about the CRC.\n\n"
         "Kinds of --break:\n");
     for (std::size_t i = 0; i < kUpdBreakCount; ++i)
         std::printf("  %-24s %s\n", kUpdBreaks[i].name, kUpdBreaks[i].summary);
-    std::printf("\n%s", kDescriptionHelp);
+    std::printf("\n%s\nThe sample (--sample), for a handheld with its flash at 0x10C00000:\n\n%s",
+                kDescriptionHelp, kSampleDescription);
 }
 
 int Usage(const char* why) {

@@ -1,0 +1,53 @@
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "cli/FlashConsole.h"
+
+namespace flash_console {
+namespace {
+
+volatile sig_atomic_t gInterrupts = 0;
+
+void OnInterrupt(int) {
+    if (gInterrupts > 0) {
+        static const char kBye[] = "\nkestrel-flash: interrupted again, stopping at once\n";
+        (void)!::write(STDERR_FILENO, kBye, sizeof kBye - 1);
+        ::_exit(130);
+    }
+    gInterrupts = 1;
+    static const char kStopping[] =
+        "\nkestrel-flash: stopping at the next step (Ctrl-C again quits at once)\n";
+    (void)!::write(STDERR_FILENO, kStopping, sizeof kStopping - 1);
+}
+
+}  // namespace
+
+void CatchInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    // Restarted calls: the engine's reads and sleeps must not fail because of the key press;
+    // the request is seen at the next progress point instead.
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+}
+
+bool Interrupted() {
+    return gInterrupts != 0;
+}
+
+bool StderrIsTerminal() {
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
+std::string ProgramDirectory() {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return {};
+    return self.parent_path().string();
+}
+
+}  // namespace flash_console
