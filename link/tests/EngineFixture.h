@@ -65,7 +65,7 @@ struct RamPart {
     std::vector<uint8_t> data;
 };
 
-struct UpdSpec {
+struct UpdPlan {
     uint16_t minor = 3;
     uint16_t finaliseFlag = 0;
     std::vector<OsPart> os;
@@ -74,37 +74,37 @@ struct UpdSpec {
 };
 
 // Header, update map, OS map in relative sectors 1-4, the RAM map after it, then the data.
-inline std::vector<uint8_t> BuildUpd(const UpdSpec& spec) {
+inline std::vector<uint8_t> BuildUpd(const UpdPlan& plan) {
     const uint32_t ramMapSectors =
-        spec.ram.empty() ? 0 : static_cast<uint32_t>((18 + 12 * spec.ram.size() + 511) / 512);
+        plan.ram.empty() ? 0 : static_cast<uint32_t>((18 + 12 * plan.ram.size() + 511) / 512);
     uint32_t next = 5 + ramMapSectors;  // first free relative sector
     std::vector<uint8_t> file(512 * (1 + next), 0);
     auto grow = [&](uint32_t sectors) { file.resize(512 * (1 + std::size_t{sectors}), 0); };
 
     std::memcpy(&file[0], ">OS UPDATE FILE", 16);
     Put16(file, 16, 1);
-    Put16(file, 18, spec.minor);
+    Put16(file, 18, plan.minor);
     Put16(file, 26, 11);
     std::memcpy(&file[512], ">KVR UPDATE MAP", 16);
-    Put16(file, 512 + 62, spec.finaliseFlag);
-    if (!spec.os.empty()) {
+    Put16(file, 512 + 62, plan.finaliseFlag);
+    if (!plan.os.empty()) {
         Put32(file, 512 + 18, 1);
         Put32(file, 512 + 22, 4);
         std::memcpy(&file[1024], "TEST OS MAP", 12);
-        Put16(file, 1024 + 16, static_cast<uint32_t>(spec.os.size()));
+        Put16(file, 1024 + 16, static_cast<uint32_t>(plan.os.size()));
     }
-    if (!spec.ram.empty()) {
+    if (!plan.ram.empty()) {
         Put32(file, 512 + 66, 5);
         Put32(file, 512 + 70, ramMapSectors);
-        Put16(file, 512 * 6 + 16, static_cast<uint32_t>(spec.ram.size()));
+        Put16(file, 512 * 6 + 16, static_cast<uint32_t>(plan.ram.size()));
     }
-    for (std::size_t i = 0; i < spec.os.size(); ++i) {
-        const OsPart& part = spec.os[i];
+    for (std::size_t i = 0; i < plan.os.size(); ++i) {
+        const OsPart& part = plan.os[i];
         const auto size = static_cast<uint32_t>(part.data.size());
         const uint32_t blocks = (size + 4095) / 4096;
         grow(next + blocks * 8);
         uint8_t* at = &file[512 * (1 + std::size_t{next})];
-        std::memset(at, spec.padding, std::size_t{blocks} * 4096);
+        std::memset(at, plan.padding, std::size_t{blocks} * 4096);
         if (size) std::memcpy(at, part.data.data(), size);
         const std::size_t entry = 1024 + 18 + 14 * i;
         Put16(file, entry, part.crc ? *part.crc : Crc(part.data.data(), size));
@@ -113,8 +113,8 @@ inline std::vector<uint8_t> BuildUpd(const UpdSpec& spec) {
         Put32(file, entry + 10, part.offset);
         next += blocks * 8;
     }
-    for (std::size_t i = 0; i < spec.ram.size(); ++i) {
-        const RamPart& part = spec.ram[i];
+    for (std::size_t i = 0; i < plan.ram.size(); ++i) {
+        const RamPart& part = plan.ram[i];
         const auto size = static_cast<uint32_t>(part.data.size());
         const uint32_t sectors = (size + 511) / 512;
         grow(next + sectors);

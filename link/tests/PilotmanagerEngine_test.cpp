@@ -151,11 +151,11 @@ TEST(PilotmanagerEngine, AdvancedModeFromTheRomDebuggerToTheFinishedUpdate) {
     ASSERT_EQ(e.manager->FlashCapacity(&capacity), 0);
     EXPECT_EQ(capacity, 0x400000u);
 
-    UpdSpec spec;
-    spec.minor = 4;
-    spec.os = {{0x10000, Pattern(9000, 102), {}}};
-    spec.ram = {{0x80000, Pattern(5000, 103)}};
-    TempFile file(BuildUpd(spec));
+    UpdPlan plan;
+    plan.minor = 4;
+    plan.os = {{0x10000, Pattern(9000, 102), {}}};
+    plan.ram = {{0x80000, Pattern(5000, 103)}};
+    TempFile file(BuildUpd(plan));
     e.callback.reports.clear();
     ASSERT_EQ(e.manager->EraseRamStore(), 0);
     ASSERT_EQ(e.manager->FlashOsImage(file.Path()), 0);
@@ -164,9 +164,9 @@ TEST(PilotmanagerEngine, AdvancedModeFromTheRomDebuggerToTheFinishedUpdate) {
     EXPECT_EQ(e.manager->Disconnect(), 0);
 
     EXPECT_TRUE(
-        std::equal(spec.os[0].data.begin(), spec.os[0].data.end(), e.Flash().begin() + 0x10000));
+        std::equal(plan.os[0].data.begin(), plan.os[0].data.end(), e.Flash().begin() + 0x10000));
     EXPECT_TRUE(
-        std::equal(spec.ram[0].data.begin(), spec.ram[0].data.end(), e.Ram().begin() + 0x80000));
+        std::equal(plan.ram[0].data.begin(), plan.ram[0].data.end(), e.Ram().begin() + 0x80000));
     EXPECT_EQ(e.handheld.Mode(), HandheldMode::Os);
 }
 

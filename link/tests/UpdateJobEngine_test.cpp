@@ -49,22 +49,22 @@ TEST(UpdateJobEngine, FlashesWhatDiffersAndFinalisesTheStore) {
     Engine e;
     ASSERT_EQ(e.Connect(), 0);
     OsWithStore os;
-    UpdSpec spec;
-    spec.os = os.sections;
-    spec.os.push_back({0x40000, Pattern(100, 12), {}});
+    UpdPlan plan;
+    plan.os = os.sections;
+    plan.os.push_back({0x40000, Pattern(100, 12), {}});
     // Already on the handheld: left alone, so the old bytes after it in its block survive.
     const OsPart same{0x50000, Pattern(3000, 13), {}};
-    spec.os.push_back(same);
+    plan.os.push_back(same);
     std::fill_n(e.Flash().begin(), 0x10000, uint8_t{0x3C});  // an older OS
     const std::vector<uint8_t> old = Pattern(0x10000, 14);
     std::copy(old.begin(), old.end(), e.Flash().begin() + 0x50000);
     std::copy(same.data.begin(), same.data.end(), e.Flash().begin() + 0x50000);
 
     std::vector<uint8_t> expected = e.Flash();
-    for (std::size_t i = 0; i < 3; ++i) ExpectFlashed(expected, spec.os[i]);
+    for (std::size_t i = 0; i < 3; ++i) ExpectFlashed(expected, plan.os[i]);
     ExpectFinalised(expected);
 
-    TempFile file(BuildUpd(spec));
+    TempFile file(BuildUpd(plan));
     ASSERT_EQ(e.manager->FlashOsImage(file.Path()), 0);
     EXPECT_TRUE(e.Flash() == expected);
     const std::vector<int32_t>& reports = e.callback.reports;
@@ -86,14 +86,14 @@ TEST(UpdateJobEngine, MatchingSectionsAreNotFlashedAndTheRuleDecidesFinalisation
         ASSERT_EQ(e.Connect(), 0);
         OsWithStore os;
         std::copy(os.image.begin(), os.image.end(), e.Flash().begin());
-        UpdSpec spec;
-        spec.minor = c.minor;
-        spec.finaliseFlag = c.flag;
-        spec.os = os.sections;
+        UpdPlan plan;
+        plan.minor = c.minor;
+        plan.finaliseFlag = c.flag;
+        plan.os = os.sections;
         std::vector<uint8_t> expected = e.Flash();
         if (c.finalised) ExpectFinalised(expected);
 
-        TempFile file(BuildUpd(spec));
+        TempFile file(BuildUpd(plan));
         ASSERT_EQ(e.manager->FlashOsImage(file.Path()), 0) << c.minor << "/" << c.flag;
         EXPECT_TRUE(e.Flash() == expected) << c.minor << "/" << c.flag;
         // Totals 65 + 4: the second section starts at 1 + 65 * 98 / 69.
@@ -107,15 +107,15 @@ TEST(UpdateJobEngine, A5000ByteSectionGoesAsTwoWholeBlocks) {
     ASSERT_EQ(e.Connect(), 0);
     const std::vector<uint8_t> old = Pattern(0x20000, 21);
     std::copy(old.begin(), old.end(), e.Flash().begin() + 0x10000);
-    UpdSpec spec;
-    spec.minor = 2;
-    spec.os = {{0x10000, Pattern(5000, 22), {}}};
+    UpdPlan plan;
+    plan.minor = 2;
+    plan.os = {{0x10000, Pattern(5000, 22), {}}};
 
-    TempFile file(BuildUpd(spec));
+    TempFile file(BuildUpd(plan));
     ASSERT_EQ(e.manager->FlashOsImage(file.Path()), 0);
     const std::vector<uint8_t>& flash = e.Flash();
     EXPECT_TRUE(
-        std::equal(spec.os[0].data.begin(), spec.os[0].data.end(), flash.begin() + 0x10000));
+        std::equal(plan.os[0].data.begin(), plan.os[0].data.end(), flash.begin() + 0x10000));
     EXPECT_TRUE(std::all_of(flash.begin() + 0x10000 + 5000, flash.begin() + 0x12000,
                             [](uint8_t b) { return b == 0xA5; }));
     EXPECT_TRUE(std::all_of(flash.begin() + 0x12000, flash.begin() + 0x20000,
@@ -136,17 +136,17 @@ TEST(UpdateJobEngine, AnAbortIsHonouredAtTheNextBlock) {
         ASSERT_EQ(e.Connect(), 0);
         const std::vector<uint8_t> old = Pattern(0x10000, 31);
         std::copy(old.begin(), old.end(), e.Flash().begin() + 0x10000);
-        UpdSpec spec;
-        spec.os = {{0x10000, Pattern(3 * 4096, 32), {}}};
+        UpdPlan plan;
+        plan.os = {{0x10000, Pattern(3 * 4096, 32), {}}};
         std::vector<uint8_t> expected = e.Flash();
         if (c.blocksWritten) {
             std::fill_n(expected.begin() + 0x10000, 0x10000, uint8_t{0xFF});
-            std::copy_n(spec.os[0].data.begin(), 4096 * c.blocksWritten,
+            std::copy_n(plan.os[0].data.begin(), 4096 * c.blocksWritten,
                         expected.begin() + 0x10000);
         }
         e.callback.abortAtReport = c.abortAt;
 
-        TempFile file(BuildUpd(spec));
+        TempFile file(BuildUpd(plan));
         EXPECT_EQ(e.manager->FlashOsImage(file.Path()), rc::FlashAborted) << c.abortAt;
         EXPECT_TRUE(e.Flash() == expected) << c.abortAt;
         EXPECT_EQ(e.callback.reports.size(), c.abortAt);
@@ -160,9 +160,9 @@ TEST(UpdateJobEngine, ProgressOfTwoLargeSectionsInBothModes) {
         Engine e;
         ASSERT_EQ(e.Connect(), 0);
         e.manager->Options().advancedMode = advanced;
-        UpdSpec spec;
-        spec.minor = 2;
-        spec.os = {{0x100000, Pattern(100000, 41), {}}, {0x200000, Pattern(100000, 42), {}}};
+        UpdPlan plan;
+        plan.minor = 2;
+        plan.os = {{0x100000, Pattern(100000, 41), {}}, {0x200000, Pattern(100000, 42), {}}};
 
         // 25 blocks of 4 each per section, out of 200.
         std::vector<int32_t> expected;
@@ -173,13 +173,13 @@ TEST(UpdateJobEngine, ProgressOfTwoLargeSectionsInBothModes) {
         expected.push_back(99);
         expected.push_back(100);
 
-        TempFile file(BuildUpd(spec));
+        TempFile file(BuildUpd(plan));
         ASSERT_EQ(e.manager->FlashOsImage(file.Path()), 0);
         EXPECT_EQ(e.callback.reports, expected) << (advanced ? "advanced" : "normal");
         EXPECT_EQ(e.callback.reports.front(), advanced ? 5 : 1);
         EXPECT_EQ(e.callback.reports[26], 50 + (advanced ? 2 : 0));  // the second section
         std::vector<uint8_t> expectedFlash(kTotal, 0xFF);
-        for (const OsPart& part : spec.os) ExpectFlashed(expectedFlash, part);
+        for (const OsPart& part : plan.os) ExpectFlashed(expectedFlash, part);
         EXPECT_TRUE(e.Flash() == expectedFlash);
     }
 }
@@ -202,12 +202,12 @@ TEST(UpdateJobEngine, SectionsThatCannotBeFlashedWholeAreRefusedBeforeAnyErase) 
         ASSERT_EQ(e.Connect(), 0);
         const std::vector<uint8_t> old = Pattern(kTotal, 51);
         std::copy(old.begin(), old.end(), e.Flash().begin());
-        UpdSpec spec;
+        UpdPlan plan;
         for (std::size_t i = 0; i < c.offsets.size(); ++i)
-            spec.os.push_back(
+            plan.os.push_back(
                 {c.offsets[i], Pattern(i + 1 == c.offsets.size() ? c.lastSize : 4096, 52), {}});
 
-        TempFile file(BuildUpd(spec));
+        TempFile file(BuildUpd(plan));
         EXPECT_EQ(e.manager->FlashOsImage(file.Path()), c.result) << c.what;
         EXPECT_TRUE(e.Flash() == old) << c.what;
         EXPECT_TRUE(e.callback.reports.empty()) << c.what;
@@ -221,12 +221,12 @@ TEST(UpdateJobEngine, AWriteThatDidNotTakeIsAFlashWriteError) {
     ASSERT_EQ(e.Connect(), 0);
     const std::vector<uint8_t> old = Pattern(0x10000, 60);
     std::copy(old.begin(), old.end(), e.Flash().begin() + 0x30000);
-    UpdSpec spec;
-    spec.os = {{0x10000, Pattern(4096, 61), {}},
+    UpdPlan plan;
+    plan.os = {{0x10000, Pattern(4096, 61), {}},
                {0x20000, Pattern(4096, 62), {}},
                {0x30000, Pattern(4096, 63), {}}};
 
-    TempFile file(BuildUpd(spec));
+    TempFile file(BuildUpd(plan));
     EXPECT_EQ(e.manager->FlashOsImage(file.Path()), rc::FlashWriteError);
     // Stopped there: the section after it was not touched.
     EXPECT_TRUE(std::equal(old.begin(), old.end(), e.Flash().begin() + 0x30000));
@@ -239,7 +239,7 @@ TEST(UpdateJobEngine, AnUpdateFileWithoutOsSectionsDoesNothing) {
     OsWithStore os;
     std::copy(os.image.begin(), os.image.end(), e.Flash().begin());
     const std::vector<uint8_t> before = e.Flash();
-    TempFile file(BuildUpd(UpdSpec{}));
+    TempFile file(BuildUpd(UpdPlan{}));
     EXPECT_EQ(e.manager->FlashOsImage(file.Path()), 0);
     EXPECT_TRUE(e.Flash() == before);  // not even finalised
     EXPECT_TRUE(e.callback.reports.empty());
@@ -250,9 +250,9 @@ TEST(UpdateJobEngine, FileFailuresComeBackAsTheirCodes) {
     ASSERT_EQ(e.Connect(), 0);
     EXPECT_EQ(e.manager->FlashOsImage("/nonexistent/kestrel.upd"), rc::UpdateReadError);
     EXPECT_EQ(e.manager->InstallRamImage("/nonexistent/kestrel.upd"), rc::UpdateReadError);
-    UpdSpec spec;
-    spec.os = {{0x10000, Pattern(4096, 71), {}}};
-    std::vector<uint8_t> bytes = BuildUpd(spec);
+    UpdPlan plan;
+    plan.os = {{0x10000, Pattern(4096, 71), {}}};
+    std::vector<uint8_t> bytes = BuildUpd(plan);
     bytes[512 * 7] ^= 1;  // inside the section data: the file's CRC no longer matches
     TempFile file(bytes);
     EXPECT_EQ(e.manager->FlashOsImage(file.Path()), rc::UpdateCrcError);
@@ -265,13 +265,13 @@ TEST(UpdateJobEngine, RamSectionsLandAtTheirAddressesInChunks) {
     ASSERT_EQ(e.Connect(), 0);
     const std::vector<uint8_t> old = Pattern(e.Ram().size(), 81);
     std::copy(old.begin(), old.end(), e.Ram().begin());
-    UpdSpec spec;
-    spec.ram = {{0x50000, Pattern(10000, 82)}, {0x60000, Pattern(700, 83)}, {0x70000, {}}};
+    UpdPlan plan;
+    plan.ram = {{0x50000, Pattern(10000, 82)}, {0x60000, Pattern(700, 83)}, {0x70000, {}}};
     std::vector<uint8_t> expected = old;
-    for (const RamPart& part : spec.ram)
+    for (const RamPart& part : plan.ram)
         std::copy(part.data.begin(), part.data.end(), expected.begin() + part.address);
 
-    TempFile file(BuildUpd(spec));
+    TempFile file(BuildUpd(plan));
     ASSERT_EQ(e.manager->InstallRamImage(file.Path()), 0);
     EXPECT_TRUE(e.Ram() == expected);
     // 10 thousands in all: chunks of 4096, 4096 and 1808 bytes, then 700 bytes that count 0.
@@ -283,13 +283,13 @@ TEST(UpdateJobEngine, AbortDuringRamInstall) {
     ASSERT_EQ(e.Connect(), 0);
     const std::vector<uint8_t> old = Pattern(e.Ram().size(), 91);
     std::copy(old.begin(), old.end(), e.Ram().begin());
-    UpdSpec spec;
-    spec.ram = {{0x50000, Pattern(10000, 92)}};
+    UpdPlan plan;
+    plan.ram = {{0x50000, Pattern(10000, 92)}};
     e.callback.abortAtReport = 2;  // after the first chunk
 
-    TempFile file(BuildUpd(spec));
+    TempFile file(BuildUpd(plan));
     EXPECT_EQ(e.manager->InstallRamImage(file.Path()), rc::FlashAborted);
-    EXPECT_TRUE(std::equal(spec.ram[0].data.begin(), spec.ram[0].data.begin() + 4096,
+    EXPECT_TRUE(std::equal(plan.ram[0].data.begin(), plan.ram[0].data.begin() + 4096,
                            e.Ram().begin() + 0x50000));
     EXPECT_TRUE(std::equal(old.begin() + 0x51000, old.end(), e.Ram().begin() + 0x51000));
 }
