@@ -19,7 +19,7 @@ declare -A seeder=([update_file]=seed_update_file)
 declare -A max_len=([update_file]=16384)
 
 # The packet receiver: a whole packet, and one broken by a pause longer than the idle deadline
-# followed by a packet with an empty body (control byte, then line bytes; see fuzz_packet.cpp).
+# followed by a packet with an empty body (control byte, then line bytes; see PacketFuzz.cpp).
 targets+=(packet)
 binary[packet]=fuzz/fuzz_packet
 seeder[packet]=seed_packet
