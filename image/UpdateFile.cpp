@@ -5,19 +5,12 @@
 #include <new>
 
 #include "image/Crc16.h"
+#include "link/ByteOrder.h"
 #include "support/Log.h"
 
 namespace {
 
 using namespace updfile;
-
-uint16_t GetU16(const uint8_t* p) {
-    return static_cast<uint16_t>((p[0] << 8) | p[1]);
-}
-
-uint32_t GetU32(const uint8_t* p) {
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
 
 // A signature field is a zero-terminated text of at most 16 bytes, so a 16th byte that is
 // not zero makes it differ from the expected text.
@@ -69,11 +62,11 @@ TResult TUpdateFile::ReadHeader(DesktopHeader& header) {
     uint8_t sector[kSectorSize];
     if (const TResult r = ReadSector(0, sector)) return r;
     CopySignature(header.sig, sector + header::kSig);
-    header.versionMajor = GetU16(sector + header::kVersionMajor);
-    header.versionMinor = GetU16(sector + header::kVersionMinor);
-    header.crc = GetU16(sector + header::kCrc);
-    header.sectors = GetU32(sector + header::kSectors);
-    header.device = GetU16(sector + header::kDevice);
+    header.versionMajor = byteorder::GetBE16(sector + header::kVersionMajor);
+    header.versionMinor = byteorder::GetBE16(sector + header::kVersionMinor);
+    header.crc = byteorder::GetBE16(sector + header::kCrc);
+    header.sectors = byteorder::GetBE32(sector + header::kSectors);
+    header.device = byteorder::GetBE16(sector + header::kDevice);
     return rc::Success;
 }
 
@@ -105,11 +98,11 @@ TResult TUpdateFile::ReadUpdateMap(UpdateMap& map) {
     uint8_t sector[kSectorSize];
     if (const TResult r = ReadSector(updatemap::kAbsoluteSector, sector)) return r;
     if (!SignatureIs(sector + updatemap::kSig, updatemap::kSignature)) return rc::InvalidUpdateFile;
-    map.osMapStart = GetU32(sector + updatemap::kOsMapStart);
-    map.osMapSectors = GetU32(sector + updatemap::kOsMapSectors);
-    map.finaliseFlag = GetU16(sector + updatemap::kFinaliseFlag);
-    map.ramMapStart = GetU32(sector + updatemap::kRamMapStart);
-    map.ramMapSectors = GetU32(sector + updatemap::kRamMapSectors);
+    map.osMapStart = byteorder::GetBE32(sector + updatemap::kOsMapStart);
+    map.osMapSectors = byteorder::GetBE32(sector + updatemap::kOsMapSectors);
+    map.finaliseFlag = byteorder::GetBE16(sector + updatemap::kFinaliseFlag);
+    map.ramMapStart = byteorder::GetBE32(sector + updatemap::kRamMapStart);
+    map.ramMapSectors = byteorder::GetBE32(sector + updatemap::kRamMapSectors);
     PrintMessage(7, "Update Map Read\n");
     return rc::Success;
 }
@@ -126,12 +119,12 @@ TResult TUpdateFile::ReadOsMap(OsMap& map) {
     if (const TResult r = ExtractSectors(update.osMapStart, osmap::kSectors, bytes)) return r;
     CopySignature(map.sig, bytes + osmap::kSig);
     PrintMessage(5, "Os map sig: %s\n", map.sig);
-    const uint16_t count = GetU16(bytes + osmap::kCount);
+    const uint16_t count = byteorder::GetBE16(bytes + osmap::kCount);
     if (count > osmap::kMaxSections) return rc::InvalidUpdateFile;
     for (uint16_t i = 0; i < count; ++i) {
         const uint8_t* p = bytes + osmap::kFirstSection + osmap::kSectionSize * i;
-        map.sections[i] = {GetU16(p + osmap::kCrc), GetU32(p + osmap::kSector),
-                           GetU32(p + osmap::kSize), GetU32(p + osmap::kOffset)};
+        map.sections[i] = {byteorder::GetBE16(p + osmap::kCrc), byteorder::GetBE32(p + osmap::kSector),
+                           byteorder::GetBE32(p + osmap::kSize), byteorder::GetBE32(p + osmap::kOffset)};
     }
     map.count = count;
     PrintMessage(5, "OS map read\n");
@@ -151,13 +144,13 @@ TResult TUpdateFile::ReadRamMap(RamMap& map) {
         std::min<uint64_t>(uint64_t{update.ramMapSectors} * kSectorSize, rammap::kMaxUsedBytes));
     if (const TResult r = ExtractKeeping(update.ramMapStart, update.ramMapSectors, bytes, used))
         return r;
-    const uint16_t count = GetU16(bytes + rammap::kCount);
+    const uint16_t count = byteorder::GetBE16(bytes + rammap::kCount);
     if (count > rammap::kMaxSections || rammap::kFirstSection + rammap::kSectionSize * count > used)
         return rc::InvalidUpdateFile;
     for (uint16_t i = 0; i < count; ++i) {
         const uint8_t* p = bytes + rammap::kFirstSection + rammap::kSectionSize * i;
-        map.sections[i] = {GetU32(p + rammap::kSector), GetU32(p + rammap::kSize),
-                           GetU32(p + rammap::kAddress)};
+        map.sections[i] = {byteorder::GetBE32(p + rammap::kSector), byteorder::GetBE32(p + rammap::kSize),
+                           byteorder::GetBE32(p + rammap::kAddress)};
     }
     map.count = count;
     PrintMessage(5, "RAM map read\n");
@@ -193,7 +186,7 @@ TResult TUpdateFile::ReadFinaliseFlag(uint16_t& flag) {
         return rc::InvalidUpdateFile;
     uint8_t bytes[2];
     if (std::fread(bytes, 1, sizeof bytes, file_.get()) != sizeof bytes) return rc::UpdateReadError;
-    flag = GetU16(bytes);
+    flag = byteorder::GetBE16(bytes);
     return rc::Success;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "link/ByteOrder.h"
 #include "link/FlashChips.h"
 #include "support/Log.h"
 
@@ -59,24 +60,6 @@ constexpr uint32_t kFlagsMask = 0xFF000000;
 constexpr uint32_t kHeaderSize = 4;
 }  // namespace chunk
 
-uint16_t GetU16(const uint8_t* p) {
-    return static_cast<uint16_t>((p[0] << 8) | p[1]);
-}
-
-uint32_t GetU32(const uint8_t* p) {
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-
-void PutU16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v >> 8);
-    p[1] = static_cast<uint8_t>(v);
-}
-
-void PutU32(uint8_t* p, uint32_t v) {
-    PutU16(p, static_cast<uint16_t>(v >> 16));
-    PutU16(p + 2, static_cast<uint16_t>(v));
-}
-
 unsigned long Ul(uint32_t v) {
     return v;
 }
@@ -116,20 +99,20 @@ EraseBlock BlockOf(const ChipTable& table, const Spot& spot) {
 }
 
 void FillOmg(uint8_t* block, const ChipTable& table, uint32_t diskSize) {
-    PutU16(block + omg::kNumChips, table.count);
-    PutU16(block + omg::kChip0Manufacturer, table.chips[0].manufacturer);
-    PutU16(block + omg::kChip0Device, table.chips[0].device);
-    PutU16(block + omg::kChip1Manufacturer, table.chips[1].manufacturer);
-    PutU16(block + omg::kChip1Device, table.chips[1].device);
-    PutU32(block + omg::kDiskSize, diskSize);
+    byteorder::PutBE16(block + omg::kNumChips, table.count);
+    byteorder::PutBE16(block + omg::kChip0Manufacturer, table.chips[0].manufacturer);
+    byteorder::PutBE16(block + omg::kChip0Device, table.chips[0].device);
+    byteorder::PutBE16(block + omg::kChip1Manufacturer, table.chips[1].manufacturer);
+    byteorder::PutBE16(block + omg::kChip1Device, table.chips[1].device);
+    byteorder::PutBE32(block + omg::kDiskSize, diskSize);
     uint8_t* copy = block + omg::kChipTable;
-    PutU16(copy + omg::kTableCount, table.count);
+    byteorder::PutBE16(copy + omg::kTableCount, table.count);
     for (int i = 0; i < loader::kMaxChips; ++i) {
         uint8_t* entry = copy + omg::kTableEntries + omg::kEntrySize * i;
-        PutU32(entry + omg::kEntryStart, table.chips[i].start);
-        PutU16(entry + omg::kEntryManufacturer, table.chips[i].manufacturer);
-        PutU16(entry + omg::kEntryDevice, table.chips[i].device);
-        PutU32(entry + omg::kEntrySizeField, table.chips[i].size);
+        byteorder::PutBE32(entry + omg::kEntryStart, table.chips[i].start);
+        byteorder::PutBE16(entry + omg::kEntryManufacturer, table.chips[i].manufacturer);
+        byteorder::PutBE16(entry + omg::kEntryDevice, table.chips[i].device);
+        byteorder::PutBE32(entry + omg::kEntrySizeField, table.chips[i].size);
     }
 }
 
@@ -293,7 +276,7 @@ TResult TLoader::FinaliseFlashStore() {
     PrintMessage(7, "Reset vector at %08lx\n", Ul(vectorAddress));
     uint8_t word[4];
     if (const TResult r = cmd_->ReadMemory(vectorAddress, word, sizeof word)) return r;
-    const uint32_t vector = GetU32(word);
+    const uint32_t vector = byteorder::GetBE32(word);
     PrintMessage(7, "  vector = %08lx\n", Ul(vector));
     if (vector < kRomVaultVector) {
         PrintMessage(3, "No RomVault support finding OMG address\n");
@@ -309,9 +292,9 @@ TResult TLoader::FinaliseFlashStore() {
     PrintMessage(3, "Read OMG at flash offset: 0x%lx\n", Ul(omgOffset));
     uint8_t block[omg::kSize];
     if (const TResult r = RB(omgOffset, block, omg::kSize)) return r;
-    if (GetU16(block + omg::kNumChips) != omg::kBlank) return rc::FlashStoreNotBlank;
+    if (byteorder::GetBE16(block + omg::kNumChips) != omg::kBlank) return rc::FlashStoreNotBlank;
 
-    const uint32_t diskStart = GetU32(block + omg::kDiskStart);
+    const uint32_t diskStart = byteorder::GetBE32(block + omg::kDiskStart);
     const uint32_t diskOffset = (diskStart | kDiskStartBits) - base;
     const uint32_t diskSize = total - diskOffset - kDiskReserve;
     FillOmg(block, chips_, diskSize);
@@ -325,10 +308,10 @@ TResult TLoader::FinaliseFlashStore() {
     PrintMessage(3, "Read heap2 header at flash_offset 0x%lx\n", Ul(heapOffset));
     uint8_t header[heap2::kHeaderSize];
     if (const TResult r = RB(heapOffset, header, heap2::kHeaderSize)) return r;
-    if (GetU32(header + heap2::kHeapSize) != heap2::kBlank) return rc::FlashStoreNotBlank;
+    if (byteorder::GetBE32(header + heap2::kHeapSize) != heap2::kBlank) return rc::FlashStoreNotBlank;
     const uint32_t heapSize = total - heapOffset;
-    PutU32(header + heap2::kHeapSize, heapSize);
-    PutU32(header + heap2::kHalfSize, (heapSize - 4) / 2);
+    byteorder::PutBE32(header + heap2::kHeapSize, heapSize);
+    byteorder::PutBE32(header + heap2::kHalfSize, (heapSize - 4) / 2);
     PrintMessage(3, "write heap2 hdr: heap size 0x%lx\n", Ul(heapSize));
     if (const TResult r = WB(heapOffset, header, heap2::kHeaderSize)) return r;
 
@@ -341,13 +324,13 @@ TResult TLoader::FinaliseFlashStore() {
     const uint32_t chunkOffset = chunkAddress - base;
     PrintMessage(3, "bootlet found free chunk at: 0x%lx\n", Ul(chunkOffset));
     if (const TResult r = RB(chunkOffset, word, sizeof word)) return r;
-    const uint32_t oldWord = GetU32(word);
+    const uint32_t oldWord = byteorder::GetBE32(word);
     if ((oldWord & chunk::kSizeMask) != chunk::kSizeMask) return rc::FlashStoreNotBlank;
     const uint32_t newWord =
         (((total - chunkOffset) & chunk::kSizeMask) | (oldWord & chunk::kFlagsMask)) -
         chunk::kHeaderSize;
     PrintMessage(3, "Writing new size 0x%lx\n", Ul(newWord));
-    PutU32(word, newWord);
+    byteorder::PutBE32(word, newWord);
     if (const TResult r = WB(chunkOffset, word, sizeof word)) return r;
 
     const uint32_t lastWord = total - 4;

@@ -6,7 +6,7 @@
 
 #include "link/CommPort.h"
 #include "link/SLK.h"
-#include "link/tests/FakeSerialEdge.h"
+#include "link/tests/FakeLink.h"
 #include "link/tests/Packets.h"
 #include "support/Log.h"
 
@@ -16,14 +16,11 @@ using Bytes = std::vector<uint8_t>;
 using testpkt::Make;
 using testpkt::Sent;
 
-class CmdTest : public ::testing::Test {
+class CmdTest : public FakeLinkTest {
 protected:
     void SetUp() override {
-        auto edge = std::make_unique<FakeSerialEdge>();
-        fake = edge.get();
-        port = std::make_unique<TCommPort>(std::move(edge));
-        ASSERT_EQ(port->Open(), 0);
-        slk = std::make_unique<TSLK>(port.get());
+        FakeLinkTest::SetUp();
+        if (HasFatalFailure()) return;
         cmd = std::make_unique<TCmd>(slk.get());
         fake->onFlush = [this] {
             const auto packets = testpkt::Parse(fake->wire);
@@ -41,10 +38,6 @@ protected:
         };
     }
 
-    ScopedManualClock clock;
-    FakeSerialEdge* fake = nullptr;
-    std::unique_ptr<TCommPort> port;
-    std::unique_ptr<TSLK> slk;
     std::unique_ptr<TCmd> cmd;
     std::vector<Sent> sent;
     std::function<void(const Sent&)> handheld;

@@ -17,6 +17,7 @@
 
 #include "link/Clock.h"
 #include "link/Guicallback.h"
+#include "image/tests/TestUpd.h"
 #include "link/Loader.h"
 #include "link/Pilotmanager.h"
 #include "sim/Handheld.h"
@@ -25,14 +26,11 @@
 
 namespace engine {
 
+// The bit-by-bit CRC and temporary files of the reader's tests: independent of the code
+// under test, and one copy for all the tests that write update files.
+using testupd::TempFile;
 inline uint16_t Crc(const uint8_t* data, std::size_t length) {
-    unsigned crc = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        crc ^= unsigned{data[i]} << 8;
-        for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1;
-        crc &= 0xFFFF;
-    }
-    return static_cast<uint16_t>(crc);
+    return testupd::BitwiseCrc(data, length);
 }
 
 inline void Put16(std::vector<uint8_t>& b, std::size_t at, uint32_t v) {
@@ -129,29 +127,6 @@ inline std::vector<uint8_t> BuildUpd(const UpdPlan& plan) {
     Put16(file, 20, Crc(&file[512], file.size() - 512));
     return file;
 }
-
-// A file in the temporary directory, removed again at the end of the test.
-class TempFile {
-public:
-    explicit TempFile(const std::vector<uint8_t>& bytes) {
-        path_ = (std::filesystem::temp_directory_path() /
-                 ("kestrel-engine-" + std::to_string(std::random_device{}()) + ".upd"))
-                    .string();
-        std::ofstream out(path_, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-    }
-    ~TempFile() {
-        std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    const char* Path() const { return path_.c_str(); }
-
-private:
-    std::string path_;
-};
 
 // Records every report; can ask to stop at the n-th one, as the abort button would.
 class RecordingCallback : public GuiCallback {

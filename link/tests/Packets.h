@@ -1,21 +1,17 @@
 // Test equipment: packets as the handheld frames them, and a reader of what we sent. Kept
-// independent of the code under test (its own bit-by-bit CRC) so a shared mistake cannot
+// independent of the code under test (a bit-by-bit CRC) so a shared mistake cannot
 // cancel out.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "image/tests/TestUpd.h"
+
 namespace testpkt {
 
 inline uint16_t Crc(const std::vector<uint8_t>& bytes) {
-    uint16_t crc = 0;
-    for (uint8_t b : bytes) {
-        crc = static_cast<uint16_t>(crc ^ (b << 8));
-        for (int i = 0; i < 8; ++i)
-            crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
-    }
-    return crc;
+    return testupd::BitwiseCrc(bytes.data(), bytes.size());
 }
 
 // Header, body and CRC, without the lead-in (the handheld sends none).

@@ -8,7 +8,7 @@
 #include "link/CommPort.h"
 #include "link/Guicallback.h"
 #include "link/SLK.h"
-#include "link/tests/FakeSerialEdge.h"
+#include "link/tests/FakeLink.h"
 #include "link/tests/Packets.h"
 
 namespace {
@@ -68,14 +68,11 @@ struct FakeDebugger {
     }
 };
 
-class PalmDebuggerTest : public ::testing::Test {
+class PalmDebuggerTest : public FakeLinkTest {
 protected:
     void SetUp() override {
-        auto edge = std::make_unique<FakeSerialEdge>();
-        fake = edge.get();
-        port = std::make_unique<TCommPort>(std::move(edge));
-        ASSERT_EQ(port->Open(), 0);
-        slk = std::make_unique<TSLK>(port.get());
+        FakeLinkTest::SetUp();
+        if (HasFatalFailure()) return;
         sent.clear();
         dbg = std::make_unique<TPalmDebugger>(slk.get(), &callback);
         fake->onFlush = [this] {
@@ -98,10 +95,6 @@ protected:
         return image;
     }
 
-    ScopedManualClock clock;
-    FakeSerialEdge* fake = nullptr;
-    std::unique_ptr<TCommPort> port;
-    std::unique_ptr<TSLK> slk;
     RecordingCallback callback;
     std::unique_ptr<TPalmDebugger> dbg;
     FakeDebugger handheld;

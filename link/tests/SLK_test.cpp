@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "link/CommPort.h"
-#include "link/tests/FakeSerialEdge.h"
+#include "link/tests/FakeLink.h"
 #include "link/tests/Packets.h"
 
 namespace {
@@ -12,16 +12,8 @@ using testpkt::Concat;
 using testpkt::Make;
 using Bytes = std::vector<uint8_t>;
 
-class SLKTest : public ::testing::Test {
+class SLKTest : public FakeLinkTest {
 protected:
-    void SetUp() override {
-        auto edge = std::make_unique<FakeSerialEdge>();
-        fake = edge.get();
-        port = std::make_unique<TCommPort>(std::move(edge));
-        ASSERT_EQ(port->Open(), 0);
-        slk = std::make_unique<TSLK>(port.get());
-    }
-
     struct Got {
         TResult status;
         uint8_t id = 0, type = 0;
@@ -36,10 +28,6 @@ protected:
         return g;
     }
 
-    ScopedManualClock clock;
-    FakeSerialEdge* fake = nullptr;
-    std::unique_ptr<TCommPort> port;
-    std::unique_ptr<TSLK> slk;
 };
 
 TEST_F(SLKTest, SendWritesLeadInHeaderBodyAndCrcAsFourWritesThenFlushes) {
