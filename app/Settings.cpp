@@ -1,7 +1,6 @@
 #include "app/Settings.h"
 
-#include "support/ProgramFile.h"
-#include "support/Text.h"
+#include "base/Text.h"
 
 std::string ProgramDirectory(const std::string& programFileName) {
     const auto separator = programFileName.find_last_of("\\/");
@@ -30,6 +29,6 @@ win32_cfg_type::win32_cfg_type(const std::string& programFileName,
     }
 }
 
-win32_cfg_type win32_cfg_type::FromCommandLine() {
-    return win32_cfg_type(ProgramFileName(), CommandLineParameters());
+win32_cfg_type win32_cfg_type::FromProgram(ProgramFileEdge& program) {
+    return win32_cfg_type(program.FileName(), program.Parameters());
 }

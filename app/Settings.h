@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/ProgramFileEdge.h"
+
 struct win32_cfg_type {
     bool advancedMode = false;    // no HotSync backup and restore; the wizard sends the loader
     std::string updateFile;       // full path of the update file to upload
@@ -22,7 +24,7 @@ struct win32_cfg_type {
     win32_cfg_type(const std::string& programFileName, const std::vector<std::string>& arguments);
 
     // From the running program's file name and command line.
-    static win32_cfg_type FromCommandLine();
+    static win32_cfg_type FromProgram(ProgramFileEdge& program);
 };
 
 // The directory part of a file name with its trailing separator ('\' or '/'); empty when

@@ -75,13 +75,9 @@ WireTally::AtSpeed& WireTally::At(uint32_t bitsPerSecond) {
 CountingSerialEdge::CountingSerialEdge(std::unique_ptr<SerialEdge> device, WireTally* tally)
     : device_(std::move(device)), tally_(tally) {}
 
-bool CountingSerialEdge::Open(const char* name) {
-    return device_->Open(name);
-}
+bool CountingSerialEdge::Open(const char* name) { return device_->Open(name); }
 
-bool CountingSerialEdge::GetState(LineSettings& settings) {
-    return device_->GetState(settings);
-}
+bool CountingSerialEdge::GetState(LineSettings& settings) { return device_->GetState(settings); }
 
 bool CountingSerialEdge::SetState(const LineSettings& settings) {
     if (!device_->SetState(settings)) return false;
@@ -93,9 +89,7 @@ bool CountingSerialEdge::SetTimeouts(const CommTimeouts& timeouts) {
     return device_->SetTimeouts(timeouts);
 }
 
-bool CountingSerialEdge::Close() {
-    return device_->Close();
-}
+bool CountingSerialEdge::Close() { return device_->Close(); }
 
 bool CountingSerialEdge::Write(const uint8_t* data, uint32_t count) {
     if (!device_->Write(data, count)) return false;
@@ -110,13 +104,9 @@ bool CountingSerialEdge::ReadByte(uint8_t& byte) {
     return true;
 }
 
-uint32_t CountingSerialEdge::BytesWaiting() {
-    return device_->BytesWaiting();
-}
+uint32_t CountingSerialEdge::BytesWaiting() { return device_->BytesWaiting(); }
 
-bool CountingSerialEdge::Flush() {
-    return device_->Flush();
-}
+bool CountingSerialEdge::Flush() { return device_->Flush(); }
 
 // The link hands a packet's header over in one piece; its checksum byte keeps data that
 // merely starts like a header (an OS image may hold anything) from being counted.

@@ -31,7 +31,7 @@ struct WireTally {
 };
 
 class CountingSerialEdge final : public SerialEdge {
-  public:
+public:
     // `tally` is not owned and must outlive the edge.
     CountingSerialEdge(std::unique_ptr<SerialEdge> device, WireTally* tally);
 
@@ -45,7 +45,7 @@ class CountingSerialEdge final : public SerialEdge {
     uint32_t BytesWaiting() override;
     bool Flush() override;
 
-  private:
+private:
     void CountPackets(const uint8_t* data, uint32_t count);
 
     std::unique_ptr<SerialEdge> device_;

@@ -6,16 +6,10 @@
 // checksums cross. Every byte on the line is counted at the speed it crossed at, which gives
 // the least time the transfer could take; the wall time is set against it, and the CPU the
 // flasher spent against the wall time.
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
-#if defined(__linux__)
-#include <sys/prctl.h>
-#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -29,8 +23,10 @@
 #include <vector>
 
 #include "bench/CountingSerialEdge.h"
+#include "link/Commands.h"
 #include "link/Guicallback.h"
 #include "link/Pilotmanager.h"
+#include "testing/ChildProcess.h"
 
 namespace {
 
@@ -40,29 +36,13 @@ constexpr uint32_t KiB = 1024;
 constexpr uint32_t MiB = 1024 * KiB;
 constexpr uint32_t kBlockBytes = 4096;   // the engine flashes in blocks of this size
 constexpr uint32_t kMostSections = 100;  // an OS map holds no more
-constexpr int kStartupWaitMs = 10'000;
-constexpr int kStopWaitMs = 30'000;  // palmsim writes the whole flash image when it ends
+constexpr int kStopWaitMs = 30'000;      // palmsim writes the whole flash image when it ends
 constexpr double kWallGoal = 1.05;
 constexpr double kCpuGoal = 0.10;
 
-// Loader command codes, for naming the packets counted.
-struct CommandName {
-    uint8_t type;
-    const char* name;
-};
-constexpr CommandName kCommandNames[] = {
-    {0, "version"},   {1, "write RAM"}, {2, "chip list"},    {3, "erase"},
-    {4, "program"},   {5, "read"},      {7, "leave"},        {8, "line speed"},
-    {11, "checksum"}, {14, "battery"},  {17, "hardware id"}, {18, "find free"},
-};
-constexpr uint8_t kEraseCommand = 3;
-constexpr uint8_t kProgramCommand = 4;
-
 volatile sig_atomic_t gInterrupted = 0;
 
-void OnInterrupt(int) {
-    gInterrupted = 1;
-}
+void OnInterrupt(int) { gInterrupted = 1; }
 
 const char* kUsage =
     "usage: flash_bench [options]\n"
@@ -171,9 +151,7 @@ double Seconds(const timeval& t) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
 }
 
-double CpuSeconds(const rusage& usage) {
-    return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
-}
+double CpuSeconds(const rusage& usage) { return Seconds(usage.ru_utime) + Seconds(usage.ru_stime); }
 
 double OwnCpuSeconds() {
     rusage usage{};
@@ -181,88 +159,10 @@ double OwnCpuSeconds() {
     return CpuSeconds(usage);
 }
 
-// A program this benchmark starts and ends; it never outlives the benchmark.
-class Child {
-  public:
-    Child() = default;
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-    ~Child() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (out_ >= 0) close(out_);
-    }
-
-    bool Start(const std::string& program, const std::vector<std::string>& args,
-               bool captureOutput) {
-        int pipeEnds[2] = {-1, -1};
-        if (captureOutput && pipe(pipeEnds) != 0) return false;
-        pid_ = fork();
-        if (pid_ < 0) return false;
-        if (pid_ == 0) {
-#if defined(__linux__)
-            // Should the benchmark die without cleaning up, palmsim must not stay behind.
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-#endif
-            if (captureOutput) {
-                dup2(pipeEnds[1], STDOUT_FILENO);
-                close(pipeEnds[0]);
-                close(pipeEnds[1]);
-            }
-            std::vector<char*> argv{const_cast<char*>(program.c_str())};
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(program.c_str(), argv.data());
-            std::fprintf(stderr, "flash_bench: cannot run %s: %s\n", program.c_str(),
-                         std::strerror(errno));
-            _exit(127);
-        }
-        if (captureOutput) {
-            close(pipeEnds[1]);
-            out_ = pipeEnds[0];
-        }
-        return true;
-    }
-
-    // The first line the program prints, or empty when none comes in time.
-    std::string FirstLine(int timeoutMs) {
-        std::string line;
-        pollfd fd{out_, POLLIN, 0};
-        char c = 0;
-        while (poll(&fd, 1, timeoutMs) > 0 && read(out_, &c, 1) == 1 && c != '\n') line += c;
-        return line;
-    }
-
-    // Sends `signal` (none for 0) and waits for the end; the exit status, or -1 when the
-    // program was killed or did not end in time. `usage` receives the program's own usage.
-    int Finish(int signal, int timeoutMs, rusage* usage) {
-        if (pid_ <= 0) return -1;
-        if (signal) kill(pid_, signal);
-        int status = 0;
-        rusage own{};
-        for (int waited = 0;; waited += 10) {
-            const pid_t done = wait4(pid_, &status, WNOHANG, &own);
-            if (done == pid_) break;
-            if (done < 0 && errno != EINTR) return -1;
-            if (waited >= timeoutMs) return -1;
-            usleep(10'000);
-        }
-        pid_ = -1;
-        if (usage) *usage = own;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-  private:
-    pid_t pid_ = -1;
-    int out_ = -1;
-};
-
 // The wizard's upload page in miniature: no window to tell, but an interrupt of the
 // benchmark becomes the abort request the engine honours at its next block.
 class BenchCallback final : public GuiCallback {
-  public:
+public:
     void Progress(int32_t) override {
         if (gInterrupted) RequestAbort();
     }
@@ -316,15 +216,10 @@ Session RunSession(Kind kind, const Settings& settings, const fs::path& stateDir
         args.push_back(settings.chips);
     }
     args.insert(args.end(), settings.palmsimArgs.begin(), settings.palmsimArgs.end());
-    Child palmsim;
-    if (!palmsim.Start(settings.palmsim, args, true)) {
-        std::fprintf(stderr, "flash_bench: cannot start %s\n", settings.palmsim.c_str());
-        session.ok = false;
-        return session;
-    }
-    const std::string device = palmsim.FirstLine(kStartupWaitMs);
+    PalmsimProcess palmsim(settings.palmsim, args);
+    const std::string device = palmsim.Device();
     if (device.empty()) {
-        std::fprintf(stderr, "flash_bench: palmsim printed no device\n");
+        std::fprintf(stderr, "flash_bench: %s printed no device\n", settings.palmsim.c_str());
         session.ok = false;
         return session;
     }
@@ -346,7 +241,7 @@ Session RunSession(Kind kind, const Settings& settings, const fs::path& stateDir
                 if (capacity < settings.imageBytes) {
                     std::fprintf(stderr, "flash_bench: the handheld has %u bytes of flash\n",
                                  capacity);
-                    return TResult{-1};
+                    return rc::PastEndOfFlash;
                 }
                 return manager.EraseRamStore();
             });
@@ -360,12 +255,12 @@ Session RunSession(Kind kind, const Settings& settings, const fs::path& stateDir
         session.ok = session.ok && wasOk;
     }
 
-    rusage usage{};
-    if (palmsim.Finish(SIGTERM, kStopWaitMs, &usage) != 0) {
+    double palmsimCpu = 0;
+    if (palmsim.Stop(SIGTERM, kStopWaitMs, &palmsimCpu) != 0) {
         std::fprintf(stderr, "flash_bench: palmsim did not end cleanly\n");
         session.ok = false;
     } else {
-        session.palmsimCpuSeconds = CpuSeconds(usage);
+        session.palmsimCpuSeconds = palmsimCpu;
     }
     return session;
 }
@@ -385,15 +280,15 @@ bool MakeUpdateFile(const Settings& settings, const fs::path& dir, const fs::pat
         }
         if (!out) return false;
     }
-    Child mkupd;
+    ChildProcess mkupd;
     if (!mkupd.Start(settings.mkupd, {description.string(), updPath.string()}, false)) return false;
     return mkupd.Finish(0, kStopWaitMs, nullptr) == 0;
 }
 
 std::string PacketSummary(const WireTally& wire) {
     std::string text;
-    for (const CommandName& c : kCommandNames) {
-        const uint64_t n = wire.packetsByType[c.type];
+    for (const LoaderCommandInfo& c : kLoaderCommands) {
+        const uint64_t n = wire.packetsByType[c.code];
         if (n == 0) continue;
         if (!text.empty()) text += ", ";
         text += std::to_string(n) + " " + c.name;
@@ -546,10 +441,11 @@ int main(int argc, char** argv) {
             PrintSession("First flash (blank handheld, every section differs)", first);
         const Step* flash = FindStep(first, "FlashOsImage");
         if (flash && flash->result == 0 &&
-            flash->wire.packetsByType[kProgramCommand] != settings.imageBytes / kBlockBytes) {
-            std::printf("  WARNING: %llu blocks programmed, %u expected\n",
-                        static_cast<unsigned long long>(flash->wire.packetsByType[kProgramCommand]),
-                        settings.imageBytes / kBlockBytes);
+            flash->wire.packetsByType[loader::ProgramFlash] != settings.imageBytes / kBlockBytes) {
+            std::printf(
+                "  WARNING: %llu blocks programmed, %u expected\n",
+                static_cast<unsigned long long>(flash->wire.packetsByType[loader::ProgramFlash]),
+                settings.imageBytes / kBlockBytes);
         }
         if (first.ok && totals.wire.LineSeconds() > 0) {
             const double ratio = totals.wall / totals.wire.LineSeconds();
@@ -566,8 +462,8 @@ int main(int argc, char** argv) {
                      again);
         const Step* flash = FindStep(again, "FlashOsImage");
         if (flash && flash->result == 0) {
-            const uint64_t written = flash->wire.packetsByType[kEraseCommand] +
-                                     flash->wire.packetsByType[kProgramCommand];
+            const uint64_t written = flash->wire.packetsByType[loader::EraseBlock] +
+                                     flash->wire.packetsByType[loader::ProgramFlash];
             if (written == 0)
                 std::printf("  nothing erased or programmed: the handheld kept the image\n");
             else

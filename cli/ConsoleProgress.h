@@ -10,7 +10,7 @@
 #include "link/Guicallback.h"
 
 class ConsoleProgress final : public GuiCallback {
-  public:
+public:
     // `interrupted` tells whether the user asked to stop (Ctrl-C).
     ConsoleProgress(std::FILE* out, bool terminal, bool (*interrupted)());
 
@@ -26,7 +26,7 @@ class ConsoleProgress final : public GuiCallback {
     // Passes a Ctrl-C on to the engine; true once the user asked to stop.
     bool CheckInterrupt();
 
-  private:
+private:
     void Draw(int32_t percent);
 
     std::FILE* out_;

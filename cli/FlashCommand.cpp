@@ -10,6 +10,8 @@
 #include <system_error>
 #include <thread>
 
+#include "base/Log.h"
+#include "base/Stringmgr.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/FlashConsole.h"
@@ -18,8 +20,6 @@
 #include "link/Loader.h"
 #include "link/Pilotmanager.h"
 #include "link/UpdateJob.h"
-#include "support/Log.h"
-#include "support/Stringmgr.h"
 
 namespace {
 
@@ -154,7 +154,7 @@ std::string Format(const char* format, unsigned a, unsigned b = 0) {
 }
 
 class FlashRun {
-  public:
+public:
     FlashRun(const FlashOptions& options, ConsoleProgress& progress)
         : o_(options), progress_(progress), pm_(&progress) {
         pm_.Options().advancedMode = o_.advanced;
@@ -175,7 +175,7 @@ class FlashRun {
         return outcome;
     }
 
-  private:
+private:
     Outcome Steps(const uint8_t* loader, uint32_t loaderSize, const char* portName) {
         progress_.Step(("Opening " + o_.port).c_str());
         if (const TResult r = pm_.OpenPort(portName)) return Outcome::Code(r);

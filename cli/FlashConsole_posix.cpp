@@ -35,13 +35,9 @@ void CatchInterrupts() {
     sigaction(SIGINT, &action, nullptr);
 }
 
-bool Interrupted() {
-    return gInterrupts != 0;
-}
+bool Interrupted() { return gInterrupts != 0; }
 
-bool StderrIsTerminal() {
-    return ::isatty(STDERR_FILENO) == 1;
-}
+bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 std::string ProgramDirectory() {
     std::error_code error;

@@ -13,7 +13,7 @@
 
 #include "link/CommPort.h"
 #include "link/SLK.h"
-#include "link/tests/FakeSerialEdge.h"
+#include "testing/FakeSerialEdge.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;

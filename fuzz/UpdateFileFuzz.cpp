@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "image/Crc16.h"
+#include "base/Crc16.h"
+#include "base/Log.h"
 #include "image/UpdateFile.h"
-#include "support/Log.h"
 
 namespace {
 
@@ -28,9 +28,7 @@ std::string MakeTempPath() {
     return (dir / ("kestrel-fuzz-" + std::to_string(std::random_device{}()) + ".upd")).string();
 }
 
-void RemoveTempFile() {
-    std::remove(g_path.c_str());
-}
+void RemoveTempFile() { std::remove(g_path.c_str()); }
 
 // Random bytes almost never carry a matching CRC, which would keep the fuzzer in front of
 // the integrity check. So unless the low bit of header byte 28 (never interpreted) is set,

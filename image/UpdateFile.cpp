@@ -4,9 +4,9 @@
 #include <cstring>
 #include <new>
 
-#include "image/Crc16.h"
-#include "link/ByteOrder.h"
-#include "support/Log.h"
+#include "base/ByteOrder.h"
+#include "base/Crc16.h"
+#include "base/Log.h"
 
 namespace {
 
@@ -23,9 +23,7 @@ void CopySignature(char (&to)[kSignatureLength + 1], const uint8_t* field) {
     to[kSignatureLength] = '\0';
 }
 
-uint32_t SaturatingAdd(uint32_t a, uint32_t b) {
-    return b > UINT32_MAX - a ? UINT32_MAX : a + b;
-}
+uint32_t SaturatingAdd(uint32_t a, uint32_t b) { return b > UINT32_MAX - a ? UINT32_MAX : a + b; }
 
 }  // namespace
 
@@ -123,8 +121,9 @@ TResult TUpdateFile::ReadOsMap(OsMap& map) {
     if (count > osmap::kMaxSections) return rc::InvalidUpdateFile;
     for (uint16_t i = 0; i < count; ++i) {
         const uint8_t* p = bytes + osmap::kFirstSection + osmap::kSectionSize * i;
-        map.sections[i] = {byteorder::GetBE16(p + osmap::kCrc), byteorder::GetBE32(p + osmap::kSector),
-                           byteorder::GetBE32(p + osmap::kSize), byteorder::GetBE32(p + osmap::kOffset)};
+        map.sections[i] = {
+            byteorder::GetBE16(p + osmap::kCrc), byteorder::GetBE32(p + osmap::kSector),
+            byteorder::GetBE32(p + osmap::kSize), byteorder::GetBE32(p + osmap::kOffset)};
     }
     map.count = count;
     PrintMessage(5, "OS map read\n");
@@ -149,7 +148,8 @@ TResult TUpdateFile::ReadRamMap(RamMap& map) {
         return rc::InvalidUpdateFile;
     for (uint16_t i = 0; i < count; ++i) {
         const uint8_t* p = bytes + rammap::kFirstSection + rammap::kSectionSize * i;
-        map.sections[i] = {byteorder::GetBE32(p + rammap::kSector), byteorder::GetBE32(p + rammap::kSize),
+        map.sections[i] = {byteorder::GetBE32(p + rammap::kSector),
+                           byteorder::GetBE32(p + rammap::kSize),
                            byteorder::GetBE32(p + rammap::kAddress)};
     }
     map.count = count;

@@ -10,8 +10,8 @@
 #include <memory>
 #include <span>
 
+#include "base/ResultCodes.h"
 #include "image/UpdateFileLayout.h"
-#include "link/ResultCodes.h"
 
 using updfile::kSectorSize;
 
@@ -67,7 +67,7 @@ bool FinalisesFlashStore(uint16_t versionMinor, uint16_t finaliseFlag);
 
 // An update file open for reading. The file is closed when the object goes away.
 class TUpdateFile {
-  public:
+public:
     TUpdateFile() = default;
     TUpdateFile(const TUpdateFile&) = delete;
     TUpdateFile& operator=(const TUpdateFile&) = delete;
@@ -106,7 +106,7 @@ class TUpdateFile {
     // 4 and later, the finalise flag.
     TResult ReadFinalisation(bool& finalise);
 
-  private:
+private:
     struct Closer {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "link/ByteOrder.h"
+#include "base/ByteOrder.h"
+#include "base/Log.h"
 #include "link/Clock.h"
 #include "link/CommPort.h"
 #include "link/SLK.h"
-#include "support/Log.h"
 
 using byteorder::GetBE16;
 using byteorder::GetBE32;
@@ -18,44 +18,38 @@ namespace {
 
 constexpr int kAttempts = 3;
 
-// A request that would not fit the request area is refused before anything is sent.
-constexpr TResult kRequestTooLarge = -614;  // "Serial XMIT buffer full error"
-
-// What each command expects back: reply body maximum and time-out.
-struct CommandLimits {
-    uint16_t replyMax;
-    uint32_t timeoutMs;
-};
-constexpr CommandLimits kVersionLimits{4, 500};
-constexpr CommandLimits kWriteRamLimits{0, 4000};
-constexpr CommandLimits kChipListLimits{98, 2000};
-constexpr CommandLimits kEraseLimits{6, 10000};
-constexpr CommandLimits kProgramLimits{6, 5000};
-constexpr uint32_t kReadMemoryTimeoutMs = 2000;
-constexpr CommandLimits kLeaveLimits{0, 500};
-constexpr CommandLimits kLineSpeedLimits{0, 500};
-constexpr CommandLimits kChecksumLimits{2, 4000};
-constexpr CommandLimits kBatteryLimits{2, 250};
-constexpr CommandLimits kHardwareIdLimits{2, 250};
-constexpr CommandLimits kFindFreeLimits{4, 1000};
+// Shorthands for the rows of link/Commands.def.
+constexpr const LoaderCommandInfo& kVersion = LoaderCommand(loader::Version);
+constexpr const LoaderCommandInfo& kWriteRam = LoaderCommand(loader::WriteRam);
+constexpr const LoaderCommandInfo& kChipList = LoaderCommand(loader::ChipList);
+constexpr const LoaderCommandInfo& kErase = LoaderCommand(loader::EraseBlock);
+constexpr const LoaderCommandInfo& kProgram = LoaderCommand(loader::ProgramFlash);
+constexpr const LoaderCommandInfo& kReadMemory = LoaderCommand(loader::ReadMemory);
+constexpr const LoaderCommandInfo& kLeave = LoaderCommand(loader::Leave);
+constexpr const LoaderCommandInfo& kLineSpeed = LoaderCommand(loader::LineSpeed);
+constexpr const LoaderCommandInfo& kChecksum = LoaderCommand(loader::Checksum);
+constexpr const LoaderCommandInfo& kBattery = LoaderCommand(loader::Battery);
+constexpr const LoaderCommandInfo& kHardwareId = LoaderCommand(loader::HardwareId);
+constexpr const LoaderCommandInfo& kFindFree = LoaderCommand(loader::FindFreeChunk);
 
 // Request bodies: offsets of their fields.
 namespace writeram {
 constexpr int kAddress = 0, kCount = 4, kData = 6;
-constexpr int kFixed = 7;  // header plus the trailing byte the loader expects
+// The fields, and the trailing byte the loader expects after the data.
+static_assert(kWriteRam.request == kData + 1);
 }  // namespace writeram
 namespace program {
 constexpr int kBlock = 0, kAddress = 4, kCount = 8, kData = 10;
-constexpr int kFixed = 11;
+static_assert(kProgram.request == kData + 1);
 }  // namespace program
 namespace readmem {
-constexpr int kAddress = 0, kCount = 4, kLength = 6;
+constexpr int kAddress = 0, kCount = 4;
 }
 namespace checksum {
-constexpr int kAddress = 0, kLength = 4, kBodyLength = 8;
+constexpr int kAddress = 0, kLength = 4;
 }
 namespace findfree {
-constexpr int kStart = 0, kBodyLength = 20;
+constexpr int kStart = 0;
 // The loader's search window after the start address, as it expects them.
 constexpr uint32_t kWords[4] = {0, 0x80000000, 0, 0x00FFFFFF};
 }  // namespace findfree
@@ -71,9 +65,8 @@ constexpr int kStatus = 0;  // erase and program replies
 
 TCmd::TCmd(TSLK* slk) : slk_(slk) {}
 
-TResult TCmd::IssueCmd(uint8_t command, const uint8_t* body, uint16_t bodyLength,
-                       uint8_t replyType, uint8_t* reply, uint16_t replyMax, uint32_t timeoutMs,
-                       uint16_t* replySize) {
+TResult TCmd::IssueCmd(uint8_t command, const uint8_t* body, uint16_t bodyLength, uint8_t replyType,
+                       uint8_t* reply, uint16_t replyMax, uint32_t timeoutMs, uint16_t* replySize) {
     if (!slk_) return rc::NoEngine;
     ++id_;
     Clock& clock = LinkClock();
@@ -98,32 +91,31 @@ TResult TCmd::IssueCmd(uint8_t command, const uint8_t* body, uint16_t bodyLength
                 // Nothing to chew on: give the core back until the next byte can be there.
                 clock.SleepMs(1);
             }
-        } while (ElapsedMs(start, clock.NowMs()) < timeoutMs ||
-                 status == rc::ReceivingPacket);
+        } while (ElapsedMs(start, clock.NowMs()) < timeoutMs || status == rc::ReceivingPacket);
     }
     PrintMessage(3, "SLKReceivePacket Timeout\n");
     return rc::ConnectionLost;
 }
 
-// Sends the request built in request_ and leaves the reply in `reply`, with whatever the
-// loader did not send (a reply shorter than its fields) reading as zeros.
-TResult TCmd::Transact(uint8_t command, uint16_t bodyLength, uint8_t* reply, uint16_t replyMax,
-                       uint32_t timeoutMs) {
+// Sends the request built in request_ (the command's fields and `dataBytes` of data) and
+// leaves the reply in `reply`, with whatever the loader did not send (a reply shorter than
+// its fields) reading as zeros. `replyMax` is what the caller's buffer takes.
+TResult TCmd::Transact(const LoaderCommandInfo& command, uint16_t dataBytes, uint8_t* reply,
+                       uint16_t replyMax) {
     uint8_t none[1];
     uint8_t* into = replyMax ? reply : none;
     uint16_t got = 0;
-    const TResult result = IssueCmd(command, request_, bodyLength,
-                                    static_cast<uint8_t>(loader::kReplyBit | command), into,
-                                    replyMax, timeoutMs, &got);
+    const TResult result =
+        IssueCmd(command.code, request_, static_cast<uint16_t>(command.request + dataBytes),
+                 static_cast<uint8_t>(loader::kReplyBit | command.code), into, replyMax,
+                 command.timeoutMs, &got);
     if (result == rc::Success && got < replyMax) std::memset(reply + got, 0, replyMax - got);
     return result;
 }
 
 TResult TCmd::GetVersion(uint16_t* version, uint16_t* second) {
-    uint8_t reply[kVersionLimits.replyMax];
-    const TResult result =
-        Transact(loader::Version, 0, reply, sizeof reply, kVersionLimits.timeoutMs);
-    if (result != rc::Success) return result;
+    uint8_t reply[kVersion.reply];
+    if (const TResult r = Transact(kVersion, 0, reply, sizeof reply)) return r;
     if (version) *version = GetBE16(reply + 0);
     if (second) *second = GetBE16(reply + 2);
     return rc::Success;
@@ -131,20 +123,18 @@ TResult TCmd::GetVersion(uint16_t* version, uint16_t* second) {
 
 TResult TCmd::WriteRAM(uint32_t address, const uint8_t* data, uint16_t count) {
     PrintMessage(1, "WriteRAM %lx  %x\n", static_cast<unsigned long>(address), count);
-    if (writeram::kFixed + count > static_cast<int>(sizeof request_)) return kRequestTooLarge;
-    if (count && !data) return kRequestTooLarge;
+    if (std::size_t{kWriteRam.request} + count > sizeof request_) return rc::XmitBufferFull;
+    if (count && !data) return rc::XmitBufferFull;
     PutBE32(request_ + writeram::kAddress, address);
     PutBE16(request_ + writeram::kCount, count);
     if (count) std::memcpy(request_ + writeram::kData, data, count);
     request_[writeram::kData + count] = 0;
-    return Transact(loader::WriteRam, static_cast<uint16_t>(writeram::kFixed + count), nullptr,
-                    kWriteRamLimits.replyMax, kWriteRamLimits.timeoutMs);
+    return Transact(kWriteRam, count, nullptr, 0);
 }
 
 TResult TCmd::GetChipList(ChipListReply* out) {
-    uint8_t reply[kChipListLimits.replyMax];
-    const TResult result =
-        Transact(loader::ChipList, 0, reply, sizeof reply, kChipListLimits.timeoutMs);
+    uint8_t reply[kChipList.reply];
+    const TResult result = Transact(kChipList, 0, reply, sizeof reply);
     if (result != rc::Success || !out) return result;
     *out = ChipListReply{};
     out->count = GetBE16(reply + chiplist::kCount);
@@ -160,71 +150,60 @@ TResult TCmd::GetChipList(ChipListReply* out) {
 
 TResult TCmd::EraseBlock(uint32_t address) {
     PutBE32(request_, address);
-    uint8_t reply[kEraseLimits.replyMax];
-    const TResult result =
-        Transact(loader::EraseBlock, 4, reply, sizeof reply, kEraseLimits.timeoutMs);
-    if (result != rc::Success) return result;
+    uint8_t reply[kErase.reply];
+    if (const TResult r = Transact(kErase, 0, reply, sizeof reply)) return r;
     // The loader's status word is a result code of our own code space.
     return static_cast<TResult>(GetBE16(reply + kStatus));
 }
 
 TResult TCmd::ProgramFlash(uint32_t blockAddress, uint32_t address, const uint8_t* data,
                            uint16_t count) {
-    if (program::kFixed + count > static_cast<int>(sizeof request_)) return kRequestTooLarge;
-    if (count && !data) return kRequestTooLarge;
+    if (std::size_t{kProgram.request} + count > sizeof request_) return rc::XmitBufferFull;
+    if (count && !data) return rc::XmitBufferFull;
     PutBE32(request_ + program::kBlock, blockAddress);
     PutBE32(request_ + program::kAddress, address);
     PutBE16(request_ + program::kCount, count);
     if (count) std::memcpy(request_ + program::kData, data, count);
     request_[program::kData + count] = 0;
-    uint8_t reply[kProgramLimits.replyMax];
-    const TResult result =
-        Transact(loader::ProgramFlash, static_cast<uint16_t>(program::kFixed + count), reply,
-                 sizeof reply, kProgramLimits.timeoutMs);
-    if (result != rc::Success) return result;
+    uint8_t reply[kProgram.reply];
+    if (const TResult r = Transact(kProgram, count, reply, sizeof reply)) return r;
     return static_cast<TResult>(GetBE16(reply + kStatus));
 }
 
 TResult TCmd::ReadMemory(uint32_t address, uint8_t* buffer, uint16_t count) {
-    if (count && !buffer) return kRequestTooLarge;
+    if (count && !buffer) return rc::XmitBufferFull;
     PutBE32(request_ + readmem::kAddress, address);
     PutBE16(request_ + readmem::kCount, count);
-    return Transact(loader::ReadMemory, readmem::kLength, buffer, count, kReadMemoryTimeoutMs);
+    return Transact(kReadMemory, 0, buffer, count);
 }
 
-TResult TCmd::Leave() {
-    return Transact(loader::Leave, 0, nullptr, kLeaveLimits.replyMax, kLeaveLimits.timeoutMs);
-}
+TResult TCmd::Leave() { return Transact(kLeave, 0, nullptr, 0); }
 
 TResult TCmd::SetLineSpeed(uint32_t bitsPerSecond) {
     PutBE32(request_, bitsPerSecond);
-    return Transact(loader::LineSpeed, 4, nullptr, kLineSpeedLimits.replyMax,
-                    kLineSpeedLimits.timeoutMs);
+    return Transact(kLineSpeed, 0, nullptr, 0);
 }
 
 TResult TCmd::RangeChecksum(uint32_t address, uint32_t length, uint16_t* value) {
     PutBE32(request_ + checksum::kAddress, address);
     PutBE32(request_ + checksum::kLength, length);
-    uint8_t reply[kChecksumLimits.replyMax];
-    const TResult result = Transact(loader::Checksum, checksum::kBodyLength, reply,
-                                    sizeof reply, kChecksumLimits.timeoutMs);
+    uint8_t reply[kChecksum.reply];
+    const TResult result = Transact(kChecksum, 0, reply, sizeof reply);
     if (result == rc::Success && value) *value = GetBE16(reply);
     return result;
 }
 
 TResult TCmd::BatteryPercent(uint8_t* percent) {
     PrintMessage(5, "IssueCmd (batt percent)\n");
-    uint8_t reply[kBatteryLimits.replyMax];
-    const TResult result =
-        Transact(loader::Battery, 0, reply, sizeof reply, kBatteryLimits.timeoutMs);
+    uint8_t reply[kBattery.reply];
+    const TResult result = Transact(kBattery, 0, reply, sizeof reply);
     if (result == rc::Success && percent) *percent = reply[0];
     return result;
 }
 
 TResult TCmd::HardwareId(uint16_t* id) {
-    uint8_t reply[kHardwareIdLimits.replyMax];
-    const TResult result =
-        Transact(loader::HardwareId, 0, reply, sizeof reply, kHardwareIdLimits.timeoutMs);
+    uint8_t reply[kHardwareId.reply];
+    const TResult result = Transact(kHardwareId, 0, reply, sizeof reply);
     if (result == rc::Success && id) *id = GetBE16(reply);
     return result;
 }
@@ -232,9 +211,8 @@ TResult TCmd::HardwareId(uint16_t* id) {
 TResult TCmd::FindFreeChunk(uint32_t start, uint32_t* address) {
     PutBE32(request_ + findfree::kStart, start);
     for (int i = 0; i < 4; ++i) PutBE32(request_ + 4 + 4 * i, findfree::kWords[i]);
-    uint8_t reply[kFindFreeLimits.replyMax];
-    const TResult result = Transact(loader::FindFreeChunk, findfree::kBodyLength, reply,
-                                    sizeof reply, kFindFreeLimits.timeoutMs);
+    uint8_t reply[kFindFree.reply];
+    const TResult result = Transact(kFindFree, 0, reply, sizeof reply);
     if (result == rc::Success && address) *address = GetBE32(reply);
     return result;
 }

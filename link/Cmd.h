@@ -5,29 +5,10 @@
 
 #include <cstdint>
 
-#include "link/ResultCodes.h"
+#include "base/ResultCodes.h"
+#include "link/Commands.h"
 
 class TSLK;
-
-namespace loader {
-// Command codes.
-enum : uint8_t {
-    Version = 0,
-    WriteRam = 1,
-    ChipList = 2,
-    EraseBlock = 3,
-    ProgramFlash = 4,
-    ReadMemory = 5,
-    Leave = 7,
-    LineSpeed = 8,
-    Checksum = 11,
-    Battery = 14,
-    HardwareId = 17,
-    FindFreeChunk = 18,
-};
-constexpr uint8_t kReplyBit = 0x80;
-constexpr int kMaxChips = 8;
-}  // namespace loader
 
 struct ChipListReply {
     uint16_t count = 0;  // as reported; may exceed the entries kept
@@ -44,8 +25,8 @@ public:
 
     // One transaction, up to 3 attempts with the same id; 0 with the reply body in `reply`,
     // or -1200 when no matching reply came.
-    TResult IssueCmd(uint8_t command, const uint8_t* body, uint16_t bodyLength,
-                     uint8_t replyType, uint8_t* reply, uint16_t replyMax, uint32_t timeoutMs,
+    TResult IssueCmd(uint8_t command, const uint8_t* body, uint16_t bodyLength, uint8_t replyType,
+                     uint8_t* reply, uint16_t replyMax, uint32_t timeoutMs,
                      uint16_t* replySize = nullptr);
 
     TResult GetVersion(uint16_t* version, uint16_t* second);
@@ -67,8 +48,8 @@ public:
 private:
     // IssueCmd with the body in request_ and the reply type 0x80 + command; reply bytes the
     // loader left out read as zeros.
-    TResult Transact(uint8_t command, uint16_t bodyLength, uint8_t* reply, uint16_t replyMax,
-                     uint32_t timeoutMs);
+    TResult Transact(const LoaderCommandInfo& command, uint16_t dataBytes, uint8_t* reply,
+                     uint16_t replyMax);
 
     uint8_t request_[6144];
     uint8_t id_ = 0;

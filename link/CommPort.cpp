@@ -73,9 +73,7 @@ TResult TCommPort::Flush() {
     return rc::Success;
 }
 
-bool TCommPort::ReadByte(uint8_t* buffer) {
-    return open_ && buffer && handle_->ReadByte(*buffer);
-}
+bool TCommPort::ReadByte(uint8_t* buffer) { return open_ && buffer && handle_->ReadByte(*buffer); }
 
 uint32_t TCommPort::BytesAvailable() {
     if (!open_) return 0;

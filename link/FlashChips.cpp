@@ -16,11 +16,10 @@ struct ChipRow {
 
 // AMD (0x01) and Fujitsu (0x04) parts share device codes, hence the paired rows.
 constexpr ChipRow kChips[] = {
-    {0x01, 0x225B, 1}, {0x04, 0x225B, 1}, {0x01, 0x2249, 2}, {0x04, 0x2249, 2},
-    {0x01, 0x2253, 4}, {0x04, 0x2253, 4}, {0x01, 0x22F9, 4}, {0x04, 0x22F9, 4},
-    {0x01, 0x22D7, 8}, {0x04, 0x22D7, 8}, {0x1F, 0x00C0, 2}, {0x20, 0x005B, 1},
-    {0x20, 0x2249, 2}, {0x89, 0x8891, 2}, {0x89, 0x88C3, 2}, {0x89, 0x8897, 4},
-    {0x89, 0x88C5, 4}, {0x89, 0x8899, 8}, {0x89, 0x88CD, 8}, {0x98, 0x0043, 2},
+    {0x01, 0x225B, 1}, {0x04, 0x225B, 1}, {0x01, 0x2249, 2}, {0x04, 0x2249, 2}, {0x01, 0x2253, 4},
+    {0x04, 0x2253, 4}, {0x01, 0x22F9, 4}, {0x04, 0x22F9, 4}, {0x01, 0x22D7, 8}, {0x04, 0x22D7, 8},
+    {0x1F, 0x00C0, 2}, {0x20, 0x005B, 1}, {0x20, 0x2249, 2}, {0x89, 0x8891, 2}, {0x89, 0x88C3, 2},
+    {0x89, 0x8897, 4}, {0x89, 0x88C5, 4}, {0x89, 0x8899, 8}, {0x89, 0x88CD, 8}, {0x98, 0x0043, 2},
     {0xAD, 0x2249, 2}, {0xB0, 0x0049, 2}, {0xBF, 0x2782, 2},
 };
 
@@ -59,15 +58,15 @@ constexpr LayoutRow kLayouts[] = {
 bool Matches(const LayoutRow& row, uint16_t manufacturer, uint16_t device) {
     if (row.anyChip) return true;
     const bool maker = row.manufacturers[0] == manufacturer || row.manufacturers[1] == manufacturer;
-    const bool part = row.devices[0] == kAnyDevice || row.devices[0] == device ||
-                      row.devices[1] == device;
+    const bool part =
+        row.devices[0] == kAnyDevice || row.devices[0] == device || row.devices[1] == device;
     return maker && part;
 }
 
 // Hardware ids 1..12 in order.
 constexpr uint8_t kDeviceTypes[] = {1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
-constexpr uint32_t kRamBases[] = {0x10000000, 0, 0, 0x10000000, 0, 0,
-                                  0x10000000, 0x10000000, 0, 0, 0, 0};
+constexpr uint32_t kRamBases[] = {0x10000000, 0,          0, 0x10000000, 0, 0,
+                                  0x10000000, 0x10000000, 0, 0,          0, 0};
 constexpr size_t kKnownIds = sizeof kDeviceTypes;
 
 }  // namespace

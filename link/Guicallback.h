@@ -4,10 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+
+#include "link/ProgressWindowEdge.h"
 
 class GuiCallback {
 public:
-    virtual ~GuiCallback() = default;
+    explicit GuiCallback(std::unique_ptr<ProgressWindowEdge> edge = MakeProgressWindowEdge());
+    virtual ~GuiCallback();
 
     void SetWindow(void* window) { window_ = window; }
     void SetMessage(uint32_t message) { message_ = message; }
@@ -30,5 +34,5 @@ private:
     int32_t appValue_ = 0;
     uint32_t message_ = 0;
     void* window_ = nullptr;
-    [[maybe_unused]] uint32_t spare_ = 0;  // given at construction, never read
+    std::unique_ptr<ProgressWindowEdge> edge_;
 };

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <new>
 
-#include "link/ByteOrder.h"
+#include "base/ByteOrder.h"
+#include "base/Log.h"
 #include "link/FlashChips.h"
-#include "support/Log.h"
 
 namespace {
 
@@ -60,9 +60,7 @@ constexpr uint32_t kFlagsMask = 0xFF000000;
 constexpr uint32_t kHeaderSize = 4;
 }  // namespace chunk
 
-unsigned long Ul(uint32_t v) {
-    return v;
-}
+unsigned long Ul(uint32_t v) { return v; }
 
 void LayOutChips(ChipTable& table) {
     uint32_t start = table.chips[0].start;
@@ -150,9 +148,7 @@ uint32_t Capacity(const ChipTable& table) {
     return total;
 }
 
-bool Contains(const ChipTable& table, uint32_t offset) {
-    return Locate(table, offset).inFlash;
-}
+bool Contains(const ChipTable& table, uint32_t offset) { return Locate(table, offset).inFlash; }
 
 bool IsBlockStart(const ChipTable& table, uint32_t offset) {
     const Spot spot = Locate(table, offset);
@@ -182,7 +178,7 @@ TLoader::TLoader(TSLK* slk) : cmd_(new (std::nothrow) TCmd(slk)) {}
 
 TResult TLoader::Handshake() {
     if (!cmd_) return rc::NoEngine;
-    return cmd_->GetVersion(&words_[2], &words_[3]);
+    return cmd_->GetVersion(&version_, &secondWord_);
 }
 
 TResult TLoader::BuildChipTable() {
@@ -192,17 +188,11 @@ TResult TLoader::BuildChipTable() {
     return FillChipTable(chips_, reply);
 }
 
-uint32_t TLoader::FlashCapacity() const {
-    return flashmap::Capacity(chips_);
-}
+uint32_t TLoader::FlashCapacity() const { return flashmap::Capacity(chips_); }
 
-bool TLoader::InFlash(uint32_t offset) const {
-    return flashmap::Contains(chips_, offset);
-}
+bool TLoader::InFlash(uint32_t offset) const { return flashmap::Contains(chips_, offset); }
 
-bool TLoader::IsBlockStart(uint32_t offset) const {
-    return flashmap::IsBlockStart(chips_, offset);
-}
+bool TLoader::IsBlockStart(uint32_t offset) const { return flashmap::IsBlockStart(chips_, offset); }
 
 TResult TLoader::QueryDeviceType(uint8_t* deviceType) {
     *deviceType = 0;
@@ -308,7 +298,8 @@ TResult TLoader::FinaliseFlashStore() {
     PrintMessage(3, "Read heap2 header at flash_offset 0x%lx\n", Ul(heapOffset));
     uint8_t header[heap2::kHeaderSize];
     if (const TResult r = RB(heapOffset, header, heap2::kHeaderSize)) return r;
-    if (byteorder::GetBE32(header + heap2::kHeapSize) != heap2::kBlank) return rc::FlashStoreNotBlank;
+    if (byteorder::GetBE32(header + heap2::kHeapSize) != heap2::kBlank)
+        return rc::FlashStoreNotBlank;
     const uint32_t heapSize = total - heapOffset;
     byteorder::PutBE32(header + heap2::kHeapSize, heapSize);
     byteorder::PutBE32(header + heap2::kHalfSize, (heapSize - 4) / 2);

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/ResultCodes.h"
 #include "link/Cmd.h"
-#include "link/ResultCodes.h"
 
 struct ChipEntry {
     uint32_t start = 0;
@@ -47,7 +47,8 @@ public:
 
     // Handshake: the loader's version and its second word.
     TResult Handshake();
-    uint16_t LoaderVersion() const { return words_[2]; }
+    uint16_t LoaderVersion() const { return version_; }
+    uint16_t LoaderSecondWord() const { return secondWord_; }
 
     TResult BuildChipTable();
     const ChipTable& Chips() const { return chips_; }
@@ -76,8 +77,9 @@ private:
     // The program-flash command for `offset`, inside the erase block that holds it.
     TResult Program(uint32_t offset, const uint8_t* data, uint16_t count);
 
-    [[maybe_unused]] uint8_t unused_[256] = {};  // kept for the layout; never used
-    uint16_t words_[4] = {2, 0, 1, 51};
+    // The handshake's two words, as they stand before a loader has answered.
+    uint16_t version_ = 1;
+    uint16_t secondWord_ = 51;
     std::unique_ptr<TCmd> cmd_;
     ChipTable chips_;
 };

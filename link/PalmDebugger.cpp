@@ -3,54 +3,44 @@
 #include <algorithm>
 #include <cstring>
 
-#include "link/ByteOrder.h"
+#include "base/ByteOrder.h"
+#include "base/Log.h"
 #include "link/Clock.h"
 #include "link/CommPort.h"
 #include "link/Guicallback.h"
 #include "link/SLK.h"
-#include "support/Log.h"
 
 namespace {
-
-constexpr uint8_t kDebuggerType = 0;
-constexpr uint16_t kReplyMax = 300;
 
 // Every debugger body starts with the command and a filler byte.
 constexpr int kCommand = 0;
 constexpr int kFiller = 1;
 
-constexpr uint32_t kStateTimeoutMs = 500;
-constexpr uint16_t kStateLength = 2;
+constexpr const DebuggerCommandInfo& kState = DebuggerCommand(debugger::State);
+constexpr const DebuggerCommandInfo& kWriteMemory = DebuggerCommand(debugger::WriteMemory);
+constexpr const DebuggerCommandInfo& kExecute = DebuggerCommand(debugger::Execute);
 
 namespace writemem {
 constexpr int kAddress = 2, kCount = 6, kData = 8;
-constexpr uint32_t kTimeoutMs = 1000;
-constexpr int kAttempts = 2;
+static_assert(kWriteMemory.request == kData);
 }  // namespace writemem
 
 namespace execute {
 constexpr int kEntry = 16;
-constexpr uint16_t kLength = 32;
-// The loader is running when the debugger stays silent; we do not wait to be sure.
-constexpr uint32_t kTimeoutMs = 1;
 }  // namespace execute
 
 // The loader marks its entry point at an even offset in its first 2004 bytes.
 constexpr uint32_t kLastMarkOffset = 2000;
 
-// A write that would not fit the command buffer is refused before anything is sent.
-constexpr TResult kRequestTooLarge = -614;  // "Serial XMIT buffer full error"
-
 }  // namespace
 
-TPalmDebugger::TPalmDebugger(TSLK* slk, GuiCallback* callback)
-    : slk_(slk), callback_(callback) {}
+TPalmDebugger::TPalmDebugger(TSLK* slk, GuiCallback* callback) : slk_(slk), callback_(callback) {}
 
 TResult TPalmDebugger::Transact(uint16_t bodyLength, uint32_t timeoutMs, bool expectReply) {
     ++counter_;
     const uint8_t id = static_cast<uint8_t>(counter_);
     // The debugger either answers in time or it does not; a failed send shows as silence.
-    slk_->SLKSendPacket(id, kDebuggerType, bodyLength, command_);
+    (void)slk_->SLKSendPacket(id, debugger::kPacketType, bodyLength, command_);
 
     Clock& clock = LinkClock();
     const uint32_t start = clock.NowMs();
@@ -59,9 +49,9 @@ TResult TPalmDebugger::Transact(uint16_t bodyLength, uint32_t timeoutMs, bool ex
     do {
         uint8_t rxId = 0, rxType = 0;
         uint16_t rxSize = 0;
-        status = slk_->SLKReceivePacket(kReplyMax, reply_, &rxId, &rxType, &rxSize);
+        status = slk_->SLKReceivePacket(debugger::kReplyMax, reply_, &rxId, &rxType, &rxSize);
         if (status == rc::Success) {
-            if (rxType == kDebuggerType && rxId == id) {
+            if (rxType == debugger::kPacketType && rxId == id) {
                 replySize_ = rxSize;
                 answered = true;
                 break;
@@ -78,35 +68,35 @@ TResult TPalmDebugger::Transact(uint16_t bodyLength, uint32_t timeoutMs, bool ex
 
 TResult TPalmDebugger::QueryState() {
     counter_ = 0;
-    command_[kCommand] = debugger::kStateCommand;
+    command_[kCommand] = kState.code;
     command_[kFiller] = 0;
     replySize_ = 0;
-    const TResult result = Transact(kStateLength, kStateTimeoutMs, true);
+    const TResult result = Transact(kState.request, kState.timeoutMs, true);
     if (result != rc::Success) return result;
     if (replySize_ < 1 || reply_[0] != debugger::kStateReply) return rc::NotInDebugger;
     return rc::Success;
 }
 
 TResult TPalmDebugger::WriteMemory(uint32_t address, const uint8_t* data, uint16_t count) {
-    if (writemem::kData + count > static_cast<int>(sizeof command_)) return kRequestTooLarge;
-    if (count && !data) return kRequestTooLarge;
-    command_[kCommand] = debugger::kWriteMemoryCommand;
+    if (writemem::kData + count > static_cast<int>(sizeof command_)) return rc::XmitBufferFull;
+    if (count && !data) return rc::XmitBufferFull;
+    command_[kCommand] = kWriteMemory.code;
     command_[kFiller] = 0;
     byteorder::PutBE32(command_ + writemem::kAddress, address);
     byteorder::PutBE16(command_ + writemem::kCount, count);
     if (count) std::memcpy(command_ + writemem::kData, data, count);
-    const auto length = static_cast<uint16_t>(writemem::kData + count);
+    const auto length = static_cast<uint16_t>(kWriteMemory.request + count);
     TResult result = rc::DebuggerTimeout;
-    for (int attempt = 0; attempt < writemem::kAttempts && result != rc::Success; ++attempt)
-        result = Transact(length, writemem::kTimeoutMs, true);
+    for (int attempt = 0; attempt < kWriteMemory.attempts && result != rc::Success; ++attempt)
+        result = Transact(length, kWriteMemory.timeoutMs, true);
     return result;
 }
 
 TResult TPalmDebugger::Execute(uint32_t entryAddress) {
-    std::memset(command_, 0, execute::kLength);
-    command_[kCommand] = debugger::kExecuteCommand;
+    std::memset(command_, 0, kExecute.request);
+    command_[kCommand] = kExecute.code;
     byteorder::PutBE32(command_ + execute::kEntry, entryAddress);
-    return Transact(execute::kLength, execute::kTimeoutMs, false);
+    return Transact(kExecute.request, kExecute.timeoutMs, false);
 }
 
 TResult TPalmDebugger::UploadLoader(const uint8_t* image, uint32_t size, uint32_t bufferSize) {
@@ -130,12 +120,11 @@ TResult TPalmDebugger::UploadLoader(const uint8_t* image, uint32_t size, uint32_
         result = WriteMemory(address, chunk, debugger::kChunk);
         if (result != rc::Success) result = WriteMemory(address, chunk, debugger::kChunk);
         if (result != rc::Success) return result;
-        // The line is kept as the tools that read our logs know it, "%0.4lx" included, though
-        // the 0 flag means nothing next to a precision.
+            // The line is kept as the tools that read our logs know it, "%0.4lx" included, though
+            // the 0 flag means nothing next to a precision.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat"
-        PrintMessage(9, "\ndata_offset %0.4lx size %x\n", static_cast<unsigned long>(offset),
-                     size);
+        PrintMessage(9, "\ndata_offset %0.4lx size %x\n", static_cast<unsigned long>(offset), size);
 #pragma GCC diagnostic pop
     }
 

@@ -3,16 +3,14 @@
 
 #include <cstdint>
 
-#include "link/ResultCodes.h"
+#include "base/ResultCodes.h"
+#include "link/Commands.h"
 
 class TSLK;
 class GuiCallback;
 
 namespace debugger {
-constexpr uint8_t kStateCommand = 0x00;
-constexpr uint8_t kWriteMemoryCommand = 0x02;
-constexpr uint8_t kExecuteCommand = 0x17;
-constexpr uint8_t kStateReply = 0x80;
+constexpr uint8_t kStateReply = 0x80;  // the first byte of the state command's reply
 constexpr uint32_t kLoadAddress = 0x00010000;
 constexpr uint8_t kEntryMark[4] = {0xFA, 0xAB, 0xF0, 0x0D};  // LOADER_ENTRY_MARK
 constexpr uint32_t kChunk = 256;
@@ -39,7 +37,7 @@ private:
     uint32_t counter_ = 0;
     uint16_t replySize_ = 0;  // body size of the last accepted reply
     uint8_t command_[300] = {};
-    uint8_t reply_[300] = {};
+    uint8_t reply_[debugger::kReplyMax] = {};
     TSLK* slk_;
     GuiCallback* callback_;
 };

@@ -6,6 +6,7 @@
 #include <new>
 #include <system_error>
 
+#include "base/Log.h"
 #include "link/Clock.h"
 #include "link/CommPort.h"
 #include "link/Guicallback.h"
@@ -13,7 +14,6 @@
 #include "link/PalmDebugger.h"
 #include "link/SLK.h"
 #include "link/UpdateJob.h"
-#include "support/Log.h"
 
 namespace {
 

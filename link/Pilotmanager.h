@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "link/ResultCodes.h"
+#include "base/ResultCodes.h"
 #include "link/SerialEdge.h"
 
 class TCommPort;

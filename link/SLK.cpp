@@ -1,7 +1,7 @@
 #include "link/SLK.h"
 
-#include "image/Crc16.h"
-#include "link/ByteOrder.h"
+#include "base/ByteOrder.h"
+#include "base/Crc16.h"
 #include "link/Clock.h"
 #include "link/CommPort.h"
 
@@ -44,9 +44,7 @@ enum : uint8_t {
 uint16_t CrcAdd(uint16_t crc, uint8_t b) { return Crc16Update(crc, &b, 1); }
 
 // Whether tick `now` lies after `deadline` on a wrapping 32-bit clock.
-bool IsLater(uint32_t now, uint32_t deadline) {
-    return static_cast<int32_t>(now - deadline) > 0;
-}
+bool IsLater(uint32_t now, uint32_t deadline) { return static_cast<int32_t>(now - deadline) > 0; }
 
 }  // namespace
 
@@ -100,88 +98,88 @@ TResult TSLK::SLKReceivePacket(uint16_t maxBodySize, uint8_t* body, uint8_t* tra
         uint8_t b = 0;
         if (!port_->ReadByte(&b)) break;  // nothing came after all; try again next call
         switch (state_) {
-        case kSig1:
-            if (b == hdr::kSignature[0]) {
-                runningCrc_ = CrcAdd(0, b);
-                headerSum_ = b;
-                state_ = kSig2;
-            }
-            break;
-        case kSig2:
-        case kSig3:
-            if (b != hdr::kSignature[state_]) {
-                state_ = kSig1;
+            case kSig1:
+                if (b == hdr::kSignature[0]) {
+                    runningCrc_ = CrcAdd(0, b);
+                    headerSum_ = b;
+                    state_ = kSig2;
+                }
                 break;
-            }
-            runningCrc_ = CrcAdd(runningCrc_, b);
-            headerSum_ = static_cast<uint8_t>(headerSum_ + b);
-            if (state_ == kSig3) {
-                rxSize_ = 0;
-                rxType_ = 0;
-                rxCrc_ = 0;
-                rxCount_ = 0;
-            }
-            ++state_;
-            break;
-        case kDest:
-        case kSrc:
-            runningCrc_ = CrcAdd(runningCrc_, b);
-            headerSum_ = static_cast<uint8_t>(headerSum_ + b);
-            ++state_;
-            break;
-        case kTypeByte:
-            runningCrc_ = CrcAdd(runningCrc_, b);
-            headerSum_ = static_cast<uint8_t>(headerSum_ + b);
-            rxType_ = b;
-            state_ = kSizeHigh;
-            break;
-        case kSizeHigh:
-        case kSizeLow:
-            runningCrc_ = CrcAdd(runningCrc_, b);
-            headerSum_ = static_cast<uint8_t>(headerSum_ + b);
-            rxSize_ = static_cast<uint16_t>((rxSize_ << 8) | b);
-            state_ = rxSize_ > maxBodySize ? uint8_t{kSig1} : static_cast<uint8_t>(state_ + 1);
-            break;
-        case kIdByte:
-            rxId_ = b;
-            runningCrc_ = CrcAdd(runningCrc_, b);
-            headerSum_ = static_cast<uint8_t>(headerSum_ + b);
-            state_ = kHeaderSum;
-            break;
-        case kHeaderSum:
-            if (b == headerSum_) {
+            case kSig2:
+            case kSig3:
+                if (b != hdr::kSignature[state_]) {
+                    state_ = kSig1;
+                    break;
+                }
                 runningCrc_ = CrcAdd(runningCrc_, b);
-                state_ = kBody;
-            } else {
-                state_ = kSig1;
-            }
-            break;
-        case kBody:
-            if (rxCount_ == rxSize_) {
-                rxCrc_ = b;
-                state_ = kCrcLow;
-            } else if (rxCount_ >= maxBodySize) {
-                // Only reachable when a caller shrinks its buffer mid-packet.
-                state_ = kSig1;
-            } else {
-                // Into this call's buffer at the count: a packet that spans calls must not
-                // write through a pointer into a buffer an earlier caller may have freed.
-                body[rxCount_++] = b;
+                headerSum_ = static_cast<uint8_t>(headerSum_ + b);
+                if (state_ == kSig3) {
+                    rxSize_ = 0;
+                    rxType_ = 0;
+                    rxCrc_ = 0;
+                    rxCount_ = 0;
+                }
+                ++state_;
+                break;
+            case kDest:
+            case kSrc:
                 runningCrc_ = CrcAdd(runningCrc_, b);
-            }
-            break;
-        case kCrcLow:
-        default:
-            if (transactionId) *transactionId = rxId_;
-            if (bodySize) *bodySize = rxSize_;
-            if (type) *type = static_cast<uint8_t>(rxType_);
-            rxCrc_ = static_cast<uint16_t>((rxCrc_ << 8) | b);
-            state_ = kSig1;
-            if (rxCrc_ == runningCrc_) {
-                status_ = rc::NoPacket;
-                return rc::Success;
-            }
-            break;
+                headerSum_ = static_cast<uint8_t>(headerSum_ + b);
+                ++state_;
+                break;
+            case kTypeByte:
+                runningCrc_ = CrcAdd(runningCrc_, b);
+                headerSum_ = static_cast<uint8_t>(headerSum_ + b);
+                rxType_ = b;
+                state_ = kSizeHigh;
+                break;
+            case kSizeHigh:
+            case kSizeLow:
+                runningCrc_ = CrcAdd(runningCrc_, b);
+                headerSum_ = static_cast<uint8_t>(headerSum_ + b);
+                rxSize_ = static_cast<uint16_t>((rxSize_ << 8) | b);
+                state_ = rxSize_ > maxBodySize ? uint8_t{kSig1} : static_cast<uint8_t>(state_ + 1);
+                break;
+            case kIdByte:
+                rxId_ = b;
+                runningCrc_ = CrcAdd(runningCrc_, b);
+                headerSum_ = static_cast<uint8_t>(headerSum_ + b);
+                state_ = kHeaderSum;
+                break;
+            case kHeaderSum:
+                if (b == headerSum_) {
+                    runningCrc_ = CrcAdd(runningCrc_, b);
+                    state_ = kBody;
+                } else {
+                    state_ = kSig1;
+                }
+                break;
+            case kBody:
+                if (rxCount_ == rxSize_) {
+                    rxCrc_ = b;
+                    state_ = kCrcLow;
+                } else if (rxCount_ >= maxBodySize) {
+                    // Only reachable when a caller shrinks its buffer mid-packet.
+                    state_ = kSig1;
+                } else {
+                    // Into this call's buffer at the count: a packet that spans calls must not
+                    // write through a pointer into a buffer an earlier caller may have freed.
+                    body[rxCount_++] = b;
+                    runningCrc_ = CrcAdd(runningCrc_, b);
+                }
+                break;
+            case kCrcLow:
+            default:
+                if (transactionId) *transactionId = rxId_;
+                if (bodySize) *bodySize = rxSize_;
+                if (type) *type = static_cast<uint8_t>(rxType_);
+                rxCrc_ = static_cast<uint16_t>((rxCrc_ << 8) | b);
+                state_ = kSig1;
+                if (rxCrc_ == runningCrc_) {
+                    status_ = rc::NoPacket;
+                    return rc::Success;
+                }
+                break;
         }
     }
     status_ = state_ != kSig1 ? rc::ReceivingPacket : rc::NoPacket;

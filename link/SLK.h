@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "link/ResultCodes.h"
+#include "base/ResultCodes.h"
 
 class TCommPort;
 

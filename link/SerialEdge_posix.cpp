@@ -67,12 +67,12 @@ public:
         if (::tcgetattr(fd_, &tio_) != 0) return false;
         settings.baudRate = ToRate(::cfgetospeed(&tio_));
         switch (tio_.c_cflag & CSIZE) {
-        case CS5: settings.byteSize = 5; break;
-        case CS6: settings.byteSize = 6; break;
-        case CS7: settings.byteSize = 7; break;
-        default: settings.byteSize = 8; break;
+            case CS5: settings.byteSize = 5; break;
+            case CS6: settings.byteSize = 6; break;
+            case CS7: settings.byteSize = 7; break;
+            default: settings.byteSize = 8; break;
         }
-        settings.parity = !(tio_.c_cflag & PARENB) ? kNoParity
+        settings.parity = !(tio_.c_cflag & PARENB)  ? kNoParity
                           : (tio_.c_cflag & PARODD) ? kOddParity
                                                     : kEvenParity;
         settings.stopBits = (tio_.c_cflag & CSTOPB) ? kTwoStopBits : kOneStopBit;
@@ -87,22 +87,22 @@ public:
         t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
         t.c_cflag |= CLOCAL | CREAD;
         switch (settings.byteSize) {
-        case 5: t.c_cflag |= CS5; break;
-        case 6: t.c_cflag |= CS6; break;
-        case 7: t.c_cflag |= CS7; break;
-        case 8: t.c_cflag |= CS8; break;
-        default: return false;
+            case 5: t.c_cflag |= CS5; break;
+            case 6: t.c_cflag |= CS6; break;
+            case 7: t.c_cflag |= CS7; break;
+            case 8: t.c_cflag |= CS8; break;
+            default: return false;
         }
         switch (settings.parity) {
-        case kNoParity: break;
-        case kOddParity: t.c_cflag |= PARENB | PARODD; break;
-        case kEvenParity: t.c_cflag |= PARENB; break;
-        default: return false;
+            case kNoParity: break;
+            case kOddParity: t.c_cflag |= PARENB | PARODD; break;
+            case kEvenParity: t.c_cflag |= PARENB; break;
+            default: return false;
         }
         switch (settings.stopBits) {
-        case kOneStopBit: break;
-        case kTwoStopBits: t.c_cflag |= CSTOPB; break;
-        default: return false;
+            case kOneStopBit: break;
+            case kTwoStopBits: t.c_cflag |= CSTOPB; break;
+            default: return false;
         }
         t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
         t.c_cc[VMIN] = 0;

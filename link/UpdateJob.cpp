@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <new>
 
+#include "base/Log.h"
 #include "link/Guicallback.h"
 #include "link/Loader.h"
-#include "support/Log.h"
 
 namespace {
 
@@ -19,9 +19,7 @@ static_assert(kRamChunk <= kBlockSize);
 constexpr int32_t kProgressFlashed = 99;
 constexpr int32_t kProgressDone = 100;
 
-uint32_t Thousands(uint32_t bytes) {
-    return bytes / 1000;
-}
+uint32_t Thousands(uint32_t bytes) { return bytes / 1000; }
 
 template <typename Section>
 uint32_t TotalThousands(std::span<const Section> sections) {
@@ -62,9 +60,7 @@ TResult CheckSectionsFit(const ChipTable& chips, std::span<const OsSection> sect
 UpdateJob::UpdateJob(GuiCallback* callback, TLoader* loader, bool advancedMode)
     : callback_(callback), loader_(loader), advancedMode_(advancedMode) {}
 
-bool UpdateJob::AbortRequested() const {
-    return callback_ && callback_->Aborted();
-}
+bool UpdateJob::AbortRequested() const { return callback_ && callback_->Aborted(); }
 
 void UpdateJob::Report(int32_t percent) {
     if (callback_) callback_->Progress(percent);

@@ -8,8 +8,8 @@
 #include <memory>
 #include <span>
 
+#include "base/ResultCodes.h"
 #include "image/UpdateFile.h"
-#include "link/ResultCodes.h"
 
 class GuiCallback;
 class TLoader;

@@ -11,7 +11,7 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine32:i386 xvfb xauth
   googletest libgtest-dev libgmock-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   libjpeg62-turbo-dev libpalm-perl
   dpkg-dev python3
 )
@@ -41,15 +41,20 @@ ensure_deb_src() {
   return 0
 }
 
+# A mirror caught in the middle of a sync fails an index or two; what is already known is
+# often enough to install from, so go on and let the install say whether it is.
+update_lists() {
+  apt-get update -qq || echo "setup: apt-get update reported errors; installing from what it has" >&2
+}
+
 if [ "$(id -u)" = 0 ]; then
   ensure_deb_src && fresh_lists=1 || fresh_lists=0
   if need_install; then
     dpkg --add-architecture i386
-    fresh_lists=1
-    apt-get update -qq
+    update_lists
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
   elif [ "$fresh_lists" = 1 ]; then
-    apt-get update -qq
+    update_lists
   fi
 elif need_install; then
   echo "setup: packages are missing and only root can install them" >&2

@@ -4,7 +4,8 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "image/Crc16.h"
+#include "base/Crc16.h"
+#include "link/Commands.h"
 
 namespace {
 
@@ -16,38 +17,16 @@ constexpr uint32_t kMostChecksummed = 64u << 20;
 
 constexpr uint8_t kEntryMark[] = {0xFA, 0xAB, 0xF0, 0x0D};
 
-namespace debugger {
-constexpr uint8_t kType = 0;
-constexpr uint8_t kState = 0x00;
-constexpr uint8_t kWriteMemory = 0x02;
-constexpr uint8_t kExecute = 0x17;
+// The ROM debugger's bodies, after the command and filler bytes.
+namespace dbg {
 constexpr uint8_t kReplyFlag = 0x80;
-// Body layouts after the command and filler bytes.
 constexpr size_t kWriteAddressAt = 2;
 constexpr size_t kWriteCountAt = 6;
 constexpr size_t kWriteDataAt = 8;
 constexpr size_t kEntryAt = 16;
-}  // namespace debugger
+}  // namespace dbg
 
-namespace cmd {
-constexpr uint8_t kVersion = 0;
-constexpr uint8_t kWriteRam = 1;
-constexpr uint8_t kChipList = 2;
-constexpr uint8_t kErase = 3;
-constexpr uint8_t kProgram = 4;
-constexpr uint8_t kRead = 5;
-constexpr uint8_t kLeave = 7;
-constexpr uint8_t kLineSpeed = 8;
-constexpr uint8_t kChecksum = 11;
-constexpr uint8_t kBattery = 14;
-constexpr uint8_t kHardwareId = 17;
-constexpr uint8_t kFindFree = 18;
-constexpr uint8_t kReplyBase = 0x80;
-}  // namespace cmd
-
-bool IsFreeChunkWord(const uint8_t* p) {
-    return p[1] == 0xFF && p[2] == 0xFF && p[3] == 0xFF;
-}
+bool IsFreeChunkWord(const uint8_t* p) { return p[1] == 0xFF && p[2] == 0xFF && p[3] == 0xFF; }
 
 }  // namespace
 
@@ -99,15 +78,14 @@ void Handheld::Handle(const Packet& packet, uint64_t nowNs) {
     switch (config_.mode) {
         case HandheldMode::RomDebugger:
             answer = HandleDebugger(packet, reply);
-            replyType = debugger::kType;
+            replyType = debugger::kPacketType;
             break;
         case HandheldMode::Loader:
             if (config_.faults.silentLoader) break;
             answer = HandleLoader(packet, reply);
-            replyType = static_cast<uint8_t>(cmd::kReplyBase + packet.type);
+            replyType = static_cast<uint8_t>(loader::kReplyBit + packet.type);
             break;
-        case HandheldMode::Os:
-            break;
+        case HandheldMode::Os: break;
     }
     if (answer) Send(replyType, packet.id, reply, nowNs);
     if (pendingSpeed_ != 0) {
@@ -124,28 +102,28 @@ void Handheld::Handle(const Packet& packet, uint64_t nowNs) {
 
 bool Handheld::HandleDebugger(const Packet& packet, std::vector<uint8_t>& reply) {
     const std::vector<uint8_t>& body = packet.body;
-    if (packet.type != debugger::kType || body.empty()) return false;
+    if (packet.type != debugger::kPacketType || body.empty()) return false;
     const uint8_t command = body[0];
-    if (command == debugger::kState) {
-        reply = {debugger::kReplyFlag | debugger::kState, 0};
+    if (command == debugger::State) {
+        reply = {dbg::kReplyFlag | debugger::State, 0};
         return true;
     }
-    if (command == debugger::kWriteMemory) {
-        if (body.size() < debugger::kWriteDataAt) return false;
-        const uint32_t address = GetBe32(&body[debugger::kWriteAddressAt]);
-        const uint16_t count = GetBe16(&body[debugger::kWriteCountAt]);
-        if (body.size() < debugger::kWriteDataAt + count) {
+    if (command == debugger::WriteMemory) {
+        if (body.size() < dbg::kWriteDataAt) return false;
+        const uint32_t address = GetBe32(&body[dbg::kWriteAddressAt]);
+        const uint16_t count = GetBe16(&body[dbg::kWriteCountAt]);
+        if (body.size() < dbg::kWriteDataAt + count) {
             Trace("debugger write of %u bytes carries only %zu", count,
-                  body.size() - debugger::kWriteDataAt);
+                  body.size() - dbg::kWriteDataAt);
             return false;
         }
-        memory_.WriteRam(address, &body[debugger::kWriteDataAt], count);
-        reply = {debugger::kReplyFlag | debugger::kWriteMemory, 0};
+        memory_.WriteRam(address, &body[dbg::kWriteDataAt], count);
+        reply = {dbg::kReplyFlag | debugger::WriteMemory, 0};
         return true;
     }
-    if (command == debugger::kExecute) {
-        if (body.size() < debugger::kEntryAt + 4) return false;
-        const uint32_t entry = GetBe32(&body[debugger::kEntryAt]);
+    if (command == debugger::Execute) {
+        if (body.size() < dbg::kEntryAt + 4) return false;
+        const uint32_t entry = GetBe32(&body[dbg::kEntryAt]);
         uint8_t mark[sizeof kEntryMark];
         memory_.Read(entry - 4, mark, sizeof mark);
         if (std::equal(mark, mark + sizeof mark, kEntryMark)) {
@@ -154,7 +132,7 @@ bool Handheld::HandleDebugger(const Packet& packet, std::vector<uint8_t>& reply)
             return false;  // the debugger is gone: nothing answers the execute command
         }
         Trace("execute at 0x%08X: no loader entry mark there", entry);
-        reply = {debugger::kReplyFlag | debugger::kExecute, 0};
+        reply = {dbg::kReplyFlag | debugger::Execute, 0};
         return true;
     }
     return false;
@@ -168,18 +146,18 @@ bool Handheld::HandleLoader(const Packet& packet, std::vector<uint8_t>& reply) {
         return false;
     };
     switch (packet.type) {
-        case cmd::kVersion:
+        case loader::Version:
             PutBe16(reply, config_.loaderVersion);
             PutBe16(reply, config_.loaderWord2);
             return true;
-        case cmd::kWriteRam: {
+        case loader::WriteRam: {
             if (!needs(6)) return false;
             const uint16_t count = GetBe16(&body[4]);
             if (!needs(6u + count)) return false;
             memory_.WriteRam(GetBe32(&body[0]), &body[6], count);
             return true;
         }
-        case cmd::kChipList:
+        case loader::ChipList:
             PutBe16(reply, static_cast<uint16_t>(config_.chips.size()));
             PutBe32(reply, config_.flashBase);
             for (const ChipCode& chip : config_.chips) {
@@ -187,7 +165,7 @@ bool Handheld::HandleLoader(const Packet& packet, std::vector<uint8_t>& reply) {
                 PutBe16(reply, chip.device);
             }
             return true;
-        case cmd::kErase: {
+        case loader::EraseBlock: {
             if (!needs(4)) return false;
             const uint32_t address = GetBe32(&body[0]);
             EraseBlock block{};
@@ -200,7 +178,7 @@ bool Handheld::HandleLoader(const Packet& packet, std::vector<uint8_t>& reply) {
             PutBe32(reply, ok ? block.start : address);
             return true;
         }
-        case cmd::kProgram: {
+        case loader::ProgramFlash: {
             if (!needs(10)) return false;
             const uint32_t blockAddress = GetBe32(&body[0]);
             const uint32_t address = GetBe32(&body[4]);
@@ -224,18 +202,18 @@ bool Handheld::HandleLoader(const Packet& packet, std::vector<uint8_t>& reply) {
             PutBe32(reply, address);
             return true;
         }
-        case cmd::kRead: {
+        case loader::ReadMemory: {
             if (!needs(6)) return false;
             const uint16_t count = GetBe16(&body[4]);
             reply.resize(count);
             memory_.Read(GetBe32(&body[0]), reply.data(), count);
             return true;
         }
-        case cmd::kLeave:
+        case loader::Leave:
             config_.mode = HandheldMode::Os;
             pendingSpeed_ = kResetLineSpeed;
             return true;
-        case cmd::kLineSpeed: {
+        case loader::LineSpeed: {
             if (!needs(4)) return false;
             const uint32_t speed = GetBe32(&body[0]);
             if (!IsSupportedLineSpeed(speed)) {
@@ -245,7 +223,7 @@ bool Handheld::HandleLoader(const Packet& packet, std::vector<uint8_t>& reply) {
             pendingSpeed_ = speed;
             return true;
         }
-        case cmd::kChecksum: {
+        case loader::Checksum: {
             if (!needs(8)) return false;
             uint32_t address = GetBe32(&body[0]);
             uint32_t length = GetBe32(&body[4]);
@@ -271,13 +249,9 @@ bool Handheld::HandleLoader(const Packet& packet, std::vector<uint8_t>& reply) {
             PutBe16(reply, crc);
             return true;
         }
-        case cmd::kBattery:
-            reply = {config_.battery, 0};
-            return true;
-        case cmd::kHardwareId:
-            PutBe16(reply, config_.hardwareId);
-            return true;
-        case cmd::kFindFree: {
+        case loader::Battery: reply = {config_.battery, 0}; return true;
+        case loader::HardwareId: PutBe16(reply, config_.hardwareId); return true;
+        case loader::FindFreeChunk: {
             if (!needs(4)) return false;
             const uint32_t start = GetBe32(&body[0]);
             uint32_t address = (start + 3) & ~3u;
@@ -294,9 +268,7 @@ bool Handheld::HandleLoader(const Packet& packet, std::vector<uint8_t>& reply) {
             PutBe32(reply, found);
             return true;
         }
-        default:
-            Trace("command %u unknown", packet.type);
-            return false;
+        default: Trace("command %u unknown", packet.type); return false;
     }
 }
 

@@ -32,7 +32,7 @@ constexpr uint16_t kWriteFailed = 0xFF9B;
 }  // namespace loader_status
 
 class Handheld {
-  public:
+public:
     // `config` must pass ValidateConfig. Flash starts erased, RAM cleared.
     explicit Handheld(const HandheldConfig& config);
 
@@ -59,7 +59,7 @@ class Handheld {
     // Receives one line per request, reply and oddity; for palmsim's --verbose.
     void SetTrace(std::function<void(const std::string&)> trace) { trace_ = std::move(trace); }
 
-  private:
+private:
     void Handle(const Packet& packet, uint64_t nowNs);
     bool HandleDebugger(const Packet& packet, std::vector<uint8_t>& reply);
     bool HandleLoader(const Packet& packet, std::vector<uint8_t>& reply);

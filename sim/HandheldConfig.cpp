@@ -227,12 +227,9 @@ bool ParseMode(std::string_view text, HandheldMode& mode) {
 
 const char* ModeName(HandheldMode mode) {
     switch (mode) {
-        case HandheldMode::RomDebugger:
-            return "debugger";
-        case HandheldMode::Loader:
-            return "loader";
-        case HandheldMode::Os:
-            return "os";
+        case HandheldMode::RomDebugger: return "debugger";
+        case HandheldMode::Loader: return "loader";
+        case HandheldMode::Os: return "os";
     }
     return "debugger";
 }

@@ -1,6 +1,6 @@
 #include "sim/HandheldFraming.h"
 
-#include "image/Crc16.h"
+#include "base/Crc16.h"
 
 namespace {
 

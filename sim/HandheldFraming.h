@@ -26,7 +26,7 @@ constexpr size_t kCrcSize = 2;
 }  // namespace frame
 
 class PacketReceiver {
-  public:
+public:
     // Bodies above `maxBody` are taken for garbage.
     explicit PacketReceiver(size_t maxBody);
     // One byte that arrived at `nowNs`. Every packet it completes is appended to `packets`.
@@ -37,7 +37,7 @@ class PacketReceiver {
     // Frames thrown away (bad header checksum, body too large, bad CRC), for the trace.
     uint32_t Rejected() const { return rejected_; }
 
-  private:
+private:
     void Scan(std::vector<Packet>& packets);
 
     size_t maxBody_;
@@ -48,9 +48,7 @@ class PacketReceiver {
 
 std::vector<uint8_t> EncodePacket(uint8_t type, uint8_t id, const std::vector<uint8_t>& body);
 
-inline uint16_t GetBe16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] << 8 | p[1]);
-}
+inline uint16_t GetBe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
 inline uint32_t GetBe32(const uint8_t* p) {
     return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
 }

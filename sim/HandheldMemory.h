@@ -10,7 +10,7 @@
 #include "sim/HandheldConfig.h"
 
 class HandheldMemory {
-  public:
+public:
     explicit HandheldMemory(const HandheldConfig& config);
 
     uint32_t FlashBase() const { return flashBase_; }
@@ -37,7 +37,7 @@ class HandheldMemory {
     // flash. Bytes of a stuck block keep their value.
     void Program(uint32_t address, const uint8_t* data, uint32_t count);
 
-  private:
+private:
     struct Chip {
         uint32_t offset;  // from the flash base
         uint32_t size;

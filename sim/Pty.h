@@ -9,7 +9,7 @@
 #include <string>
 
 class Pty {
-  public:
+public:
     // A new pty in raw mode; nullptr with `error` set when the system refuses one.
     static std::unique_ptr<Pty> Create(std::string& error);
     ~Pty();
@@ -26,7 +26,7 @@ class Pty {
     // palmsim lifts it now and then.
     void ReleaseExclusive() const;
 
-  private:
+private:
     Pty() = default;
     int master_ = -1;
     int slave_ = -1;

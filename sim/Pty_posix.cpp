@@ -85,6 +85,4 @@ uint32_t Pty::DesktopSpeed() const {
     return 0;
 }
 
-void Pty::ReleaseExclusive() const {
-    (void)ioctl(slave_, TIOCNXCL);
-}
+void Pty::ReleaseExclusive() const { (void)ioctl(slave_, TIOCNXCL); }

@@ -13,7 +13,7 @@
 class Handheld;
 
 class SimLine {
-  public:
+public:
     // Without pacing every byte crosses at once; the handheld's reply delays still apply.
     SimLine(Handheld& handheld, bool pacing);
 
@@ -33,7 +33,7 @@ class SimLine {
 
     Handheld& Device() { return handheld_; }
 
-  private:
+private:
     struct InFlight {
         uint64_t arrivesNs;
         uint32_t speed;

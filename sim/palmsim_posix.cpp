@@ -176,7 +176,7 @@ int ParseArguments(int argc, char** argv, Options& options, HandheldConfig& conf
 }
 
 class LinkGuard {
-  public:
+public:
     bool Make(const std::string& path, const std::string& target, std::string& error) {
         struct stat info {};
         if (lstat(path.c_str(), &info) == 0) {
@@ -203,7 +203,7 @@ class LinkGuard {
             unlink(path_.c_str());
     }
 
-  private:
+private:
     std::string path_;
     std::string target_;
 };

@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "support/Exceptions.h"
-#include "support/Filelist_edge.h"
-#include "support/Text.h"
+#include "base/Exceptions.h"
+#include "base/Text.h"
 
 namespace {
 
@@ -13,15 +12,20 @@ constexpr size_t kFirstCapacity = 18;
 
 }  // namespace
 
-TFileList::TFileList(std::string directory, std::string pattern)
-    : directory_(std::move(directory)), pattern_(std::move(pattern)) {
-    if (!directory_.empty() && !pattern_.empty()) Scan();
+TFileList::TFileList(std::shared_ptr<FileSearchEdge> search) : search_(std::move(search)) {}
+
+TFileList::TFileList(std::string directory, std::string pattern,
+                     std::shared_ptr<FileSearchEdge> search)
+    : directory_(std::move(directory)), pattern_(std::move(pattern)), search_(std::move(search)) {
+    // A directory that does not exist just leaves the list empty here; a caller that must
+    // tell the two apart scans again and reads the code.
+    if (!directory_.empty() && !pattern_.empty()) (void)Scan();
 }
 
-int TFileList::Scan() {
+TResult TFileList::Scan() {
     entries_.clear();
     const std::string pattern = pattern_.empty() ? "*.*" : pattern_;
-    const bool searched = filelist_edge::FindFiles(directory_ + pattern, [this](TFile&& file) {
+    const bool searched = search_->Find(directory_ + pattern, [this](TFile&& file) {
         if (entries_.size() == entries_.capacity())
             entries_.reserve(entries_.empty() ? kFirstCapacity : entries_.capacity() * 2);
         file.directory = directory_;
@@ -29,7 +33,7 @@ int TFileList::Scan() {
     });
     if (!searched) {
         entries_.clear();
-        return kFileListNoDirectory;
+        return rc::NoDirectory;
     }
     // The directory's own order is whatever the file system keeps; names that differ only in
     // case (possible on case-sensitive file systems) are put in a fixed order too.

@@ -3,36 +3,26 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "base/ResultCodes.h"
+#include "support/FileSearchEdge.h"
 #include "support/ListBox.h"
 #include "support/StringList.h"
 
-// Scan result for a directory that does not exist (or cannot be searched).
-constexpr int kFileListNoDirectory = -2000;
-
-struct TFile {
-    uint32_t attributes = 0;    // as the directory search reports them
-    double creationTime = 0;    // local date-times: days since 30 Dec 1899 plus the time
-    double lastAccessTime = 0;  // of day as a fraction; 0 when the time cannot be
-    double lastWriteTime = 0;   // converted
-    uint64_t size = 0;
-    std::string name;
-    std::string shortName;  // the 8.3 name, where the file system keeps one
-    std::string directory;  // the list's directory
-};
-
 class TFileList {
 public:
-    TFileList() = default;
+    explicit TFileList(std::shared_ptr<FileSearchEdge> search = MakeFileSearchEdge());
     // Scans at once when both are given.
-    TFileList(std::string directory, std::string pattern);
+    TFileList(std::string directory, std::string pattern,
+              std::shared_ptr<FileSearchEdge> search = MakeFileSearchEdge());
 
     // Lists directory + pattern (joined as they are: the directory ends in a separator),
     // "*.*" when the pattern is empty. Keeps files, not directories, sorted by name ignoring
-    // case. 0, or kFileListNoDirectory with an empty list.
-    int Scan();
+    // case. 0, or rc::NoDirectory (the directory does not exist) with an empty list.
+    [[nodiscard]] TResult Scan();
 
     // Clears the list and adds the names in order, each without its extension (from its
     // last dot on) when stripExtensions is set. A null list raises EInvalidOperation.
@@ -50,6 +40,7 @@ private:
     std::string directory_;
     std::string pattern_;
     std::vector<TFile> entries_;
+    std::shared_ptr<FileSearchEdge> search_;  // shared by copies of the list
 };
 
 // A name without its extension (from its last dot on); a name without a dot is kept whole.

@@ -1,17 +1,10 @@
 #include "support/Language.h"
 
+#include <utility>
+
+#include "base/ResourceModule.h"
+#include "base/Text.h"
 #include "support/Forms.h"
-#include "support/Language_edge.h"
-#include "support/ProgramFile.h"
-#include "support/ResourceModule.h"
-#include "support/Text.h"
-
-namespace {
-
-// The language module we loaded and own; the program's own module is never released.
-void* g_languageModule = nullptr;
-
-}  // namespace
 
 const std::map<std::string, int>& LanguageKeywords() {
     static const std::map<std::string, int> keywords = [] {
@@ -50,34 +43,44 @@ std::vector<std::string> LanguageModuleNames(const std::string& programFileName,
     return names;
 }
 
-void* LoadNewResourceModule(int languageId) {
-    const std::string programFileName = ProgramFileName();
+TLanguageSelector::TLanguageSelector(std::unique_ptr<ProgramFileEdge> program,
+                                     std::unique_ptr<LanguageEdge> languages)
+    : program_(std::move(program)), languages_(std::move(languages)) {}
+
+TLanguageSelector::~TLanguageSelector() { ReleaseLanguageModule(); }
+
+void* TLanguageSelector::LoadNewResourceModule(int languageId) {
+    const std::string programFileName = program_->FileName();
     if (programFileName.empty()) return nullptr;
     for (const std::string& name :
-         LanguageModuleNames(programFileName, language_edge::LanguageCode(languageId))) {
-        void* module = language_edge::LoadDataModule(name);
+         LanguageModuleNames(programFileName, languages_->LanguageCode(languageId))) {
+        void* module = languages_->LoadDataModule(name);
         if (!module) continue;
-        void* previous = g_languageModule;
+        void* previous = module_;
         SetResourceModule(module);
-        g_languageModule = module;
+        module_ = module;
         // Each load holds its own reference, so the earlier one is released even when the
         // platform hands back the same handle.
-        if (previous && previous != ProgramResourceModule())
-            language_edge::FreeDataModule(previous);
+        if (previous && previous != ProgramResourceModule()) languages_->FreeDataModule(previous);
         return module;
     }
     return nullptr;
 }
 
-void ReleaseLanguageModule() {
+void TLanguageSelector::ReleaseLanguageModule() {
+    if (!module_) return;
     SetResourceModule(nullptr);
-    if (g_languageModule && g_languageModule != ProgramResourceModule())
-        language_edge::FreeDataModule(g_languageModule);
-    g_languageModule = nullptr;
+    if (module_ != ProgramResourceModule()) languages_->FreeDataModule(module_);
+    module_ = nullptr;
 }
 
-void SelectLanguage(const std::vector<std::string>& parameters) {
+void TLanguageSelector::SelectLanguage(const std::vector<std::string>& parameters) {
     if (LoadNewResourceModule(LanguageFromParameters(parameters))) ReinitializeForms();
 }
 
-void SelectLanguage() { SelectLanguage(CommandLineParameters()); }
+void TLanguageSelector::SelectLanguage() { SelectLanguage(program_->Parameters()); }
+
+TLanguageSelector& LanguageSelector() {
+    static TLanguageSelector selector;
+    return selector;
+}

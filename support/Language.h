@@ -5,8 +5,12 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "support/LanguageEdge.h"
+#include "support/ProgramFileEdge.h"
 
 namespace lang {
 constexpr int Default = 0;
@@ -29,15 +33,40 @@ int LanguageFromParameters(const std::vector<std::string>& parameters);
 std::vector<std::string> LanguageModuleNames(const std::string& programFileName,
                                              const std::string& languageCode);
 
-// Picks the language from the program's command line and puts its module in force,
-// re-reading existing forms when a module was loaded.
-void SelectLanguage();
-void SelectLanguage(const std::vector<std::string>& parameters);
+// Puts language modules in force: the module named after the program (ProgramFileEdge) for a
+// language, loaded as data (LanguageEdge), becomes the resource module in force
+// (base/ResourceModule.h). It owns the module it loaded.
+class TLanguageSelector {
+public:
+    explicit TLanguageSelector(std::unique_ptr<ProgramFileEdge> program = MakeProgramFileEdge(),
+                               std::unique_ptr<LanguageEdge> languages = MakeLanguageEdge());
+    ~TLanguageSelector();
+    TLanguageSelector(const TLanguageSelector&) = delete;
+    TLanguageSelector& operator=(const TLanguageSelector&) = delete;
 
-// Loads the module of this language beside the program (ProgramFileName()) and makes it the
-// resource module in force, releasing an earlier language module. Returns the module, or
-// nullptr (the resources in force are unchanged) when none loads.
-void* LoadNewResourceModule(int languageId);
+    // Picks the language from the parameters (the program's own when none are given) and
+    // puts its module in force, re-reading existing forms when a module was loaded.
+    void SelectLanguage(const std::vector<std::string>& parameters);
+    void SelectLanguage();
 
-// Puts the program's own resources back in force and releases the language module, if any.
-void ReleaseLanguageModule();
+    // Loads the module of this language beside the program and makes it the resource module
+    // in force, releasing an earlier language module. Returns the module, or nullptr (the
+    // resources in force are unchanged) when none loads.
+    void* LoadNewResourceModule(int languageId);
+
+    // Releases the language module this selector put in force, if any, and puts the
+    // program's own resources back in force.
+    void ReleaseLanguageModule();
+
+private:
+    std::unique_ptr<ProgramFileEdge> program_;
+    std::unique_ptr<LanguageEdge> languages_;
+    void* module_ = nullptr;  // the language module we loaded; the program's own is never ours
+};
+
+// The program's selector, on the platform's edges, and its steps under their start-up names.
+TLanguageSelector& LanguageSelector();
+inline void SelectLanguage() { LanguageSelector().SelectLanguage(); }
+inline void* LoadNewResourceModule(int languageId) {
+    return LanguageSelector().LoadNewResourceModule(languageId);
+}

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "image/tests/TestUpd.h"
-#include "support/Log.h"
+#include "base/Log.h"
+#include "testing/TestUpdateFile.h"
 
 namespace {
 
@@ -299,7 +299,7 @@ TEST(UpdateFile, ClosedFileReportsReadErrors) {
 }
 
 class LogLines : public ::testing::Test {
-  protected:
+protected:
     void TearDown() override { SetLogThreshold(-1); }
 
     // The last line narrated by `run` with the log at `threshold`.

@@ -8,7 +8,7 @@
 
 #include "link/CommPort.h"
 #include "link/SLK.h"
-#include "link/tests/FakeSerialEdge.h"
+#include "testing/FakeSerialEdge.h"
 
 class FakeLinkTest : public ::testing::Test {
 protected:

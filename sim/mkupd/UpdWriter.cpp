@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "image/Crc16.h"
+#include "base/Crc16.h"
 #include "image/UpdateFileLayout.h"
 
 using namespace updfile;
@@ -34,7 +34,7 @@ namespace {
 constexpr uint64_t kMaxFileBytes = uint64_t{1} << 31;
 
 class Image {
-  public:
+public:
     std::vector<uint8_t>& bytes;
 
     void U16(std::size_t at, uint32_t v) {

@@ -12,7 +12,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class TempDir {
-  public:
+public:
     TempDir() {
         path_ =
             fs::temp_directory_path() /
@@ -23,7 +23,7 @@ class TempDir {
     ~TempDir() { fs::remove_all(path_); }
     std::string Path() const { return path_.string(); }
 
-  private:
+private:
     fs::path path_;
 };
 

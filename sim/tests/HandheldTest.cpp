@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "image/Crc16.h"
+#include "base/Crc16.h"
 #include "sim/Bootlet.h"
 #include "sim/tests/DesktopSide.h"
 
@@ -167,9 +167,7 @@ struct BlockCase {
     uint32_t blockSize;
 };
 
-void PrintTo(const BlockCase& c, std::ostream* os) {
-    *os << c.name;
-}
+void PrintTo(const BlockCase& c, std::ostream* os) { *os << c.name; }
 
 class HandheldEraseBlocks : public testing::TestWithParam<BlockCase> {};
 

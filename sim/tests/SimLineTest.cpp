@@ -1,4 +1,4 @@
-#include "sim/SimLineEdge.h"
+#include "sim/SimSerialEdge.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +13,10 @@ constexpr uint64_t kRequestBytes = 15;  // lead-in, header, CRC of a bodiless re
 constexpr uint64_t kVersionReplyBytes = 16;
 
 // Nanoseconds for `bytes` bytes at `bps`, 10 bits a byte.
-uint64_t Ns(uint64_t bytes, uint64_t bps) {
-    return bytes * 10 * 1'000'000'000 / bps;
-}
+uint64_t Ns(uint64_t bytes, uint64_t bps) { return bytes * 10 * 1'000'000'000 / bps; }
 
 class SimLineTest : public testing::Test {
-  protected:
+protected:
     SimLineTest() : handheld_(Config()), edge_(handheld_, clock_) {
         EXPECT_TRUE(edge_.Open("COM2"));
         SetSpeed(57600);
