@@ -1,6 +1,7 @@
 #include "cli/ConsoleProgress.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -9,8 +10,8 @@ constexpr int32_t kLogStep = 5;
 
 }  // namespace
 
-ConsoleProgress::ConsoleProgress(std::FILE* out, bool terminal, bool (*interrupted)())
-    : out_(out), terminal_(terminal), interrupted_(interrupted) {}
+ConsoleProgress::ConsoleProgress(std::FILE* out, bool terminal, std::function<bool()> interrupted)
+    : out_(out), terminal_(terminal), interrupted_(std::move(interrupted)) {}
 
 void ConsoleProgress::Step(const char* what) {
     EndLine();

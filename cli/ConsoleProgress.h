@@ -6,13 +6,14 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 
 #include "link/Guicallback.h"
 
 class ConsoleProgress final : public GuiCallback {
 public:
     // `interrupted` tells whether the user asked to stop (Ctrl-C).
-    ConsoleProgress(std::FILE* out, bool terminal, bool (*interrupted)());
+    ConsoleProgress(std::FILE* out, bool terminal, std::function<bool()> interrupted);
 
     // A step whose progress is not shown (waits, short steps).
     void Step(const char* what);
@@ -31,7 +32,7 @@ private:
 
     std::FILE* out_;
     bool terminal_;
-    bool (*interrupted_)();
+    std::function<bool()> interrupted_;
     const char* step_ = "";
     bool measured_ = false;
     bool barShown_ = false;  // a bar line waits for its end

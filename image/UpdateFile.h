@@ -81,44 +81,45 @@ public:
     void SetSizeQueryLogging(bool on) { sizeQueryLogging_ = on; }
 
     // Absolute sector k (file offset 512 * k, taken modulo 2^32 as a signed offset).
-    TResult ReadSector(uint32_t k, std::span<uint8_t, kSectorSize> buffer);
+    [[nodiscard]] TResult ReadSector(uint32_t k, std::span<uint8_t, kSectorSize> buffer);
 
     // Sector 0, without checking it.
-    TResult ReadHeader(DesktopHeader& header);
+    [[nodiscard]] TResult ReadHeader(DesktopHeader& header);
 
     // The integrity check: signature, major version and the CRC over the covered sectors.
-    TResult Verify();
+    [[nodiscard]] TResult Verify();
 
     // Each of these runs the integrity check first. An absent map (0 sectors) reads as an
     // empty one.
-    TResult ReadUpdateMap(UpdateMap& map);
-    TResult ReadOsMap(OsMap& map);
-    TResult ReadRamMap(RamMap& map);
+    [[nodiscard]] TResult ReadUpdateMap(UpdateMap& map);
+    [[nodiscard]] TResult ReadOsMap(OsMap& map);
+    [[nodiscard]] TResult ReadRamMap(RamMap& map);
 
     // `count` sectors from relative sector `start` into consecutive 512-byte slots of
     // `buffer`, which must hold them all (else -306 and nothing is read).
-    TResult ExtractSectors(uint32_t start, uint32_t count, std::span<uint8_t> buffer);
+    [[nodiscard]] TResult ExtractSectors(uint32_t start, uint32_t count, std::span<uint8_t> buffer);
 
     // The finalise flag as the installer reads it, straight from its file offset.
-    TResult ReadFinaliseFlag(uint16_t& flag);
+    [[nodiscard]] TResult ReadFinaliseFlag(uint16_t& flag);
 
     // Whether the flash store is to be finalised: the header's minor version and, for minor
     // 4 and later, the finalise flag.
-    TResult ReadFinalisation(bool& finalise);
+    [[nodiscard]] TResult ReadFinalisation(bool& finalise);
 
 private:
     struct Closer {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
 
-    TResult ExtractKeeping(uint32_t start, uint32_t count, uint8_t* keep, std::size_t keepBytes);
+    [[nodiscard]] TResult ExtractKeeping(uint32_t start, uint32_t count, uint8_t* keep,
+                                         std::size_t keepBytes);
 
     std::unique_ptr<std::FILE, Closer> file_;
     bool sizeQueryLogging_ = false;
 };
 
 // The integrity check of the file at `path`; -308 when it cannot be opened.
-TResult VerifyUpdateFile(const char* path);
+[[nodiscard]] TResult VerifyUpdateFile(const char* path);
 
 // The device code of the header; 0 when the file or its first sector cannot be read.
 uint16_t IMGDevice(const char* path);

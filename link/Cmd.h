@@ -25,31 +25,31 @@ public:
 
     // One transaction, up to 3 attempts with the same id; 0 with the reply body in `reply`,
     // or -1200 when no matching reply came.
-    TResult IssueCmd(uint8_t command, const uint8_t* body, uint16_t bodyLength, uint8_t replyType,
-                     uint8_t* reply, uint16_t replyMax, uint32_t timeoutMs,
-                     uint16_t* replySize = nullptr);
+    [[nodiscard]] TResult IssueCmd(uint8_t command, const uint8_t* body, uint16_t bodyLength,
+                                   uint8_t replyType, uint8_t* reply, uint16_t replyMax,
+                                   uint32_t timeoutMs, uint16_t* replySize = nullptr);
 
-    TResult GetVersion(uint16_t* version, uint16_t* second);
-    TResult WriteRAM(uint32_t address, const uint8_t* data, uint16_t count);
-    TResult GetChipList(ChipListReply* reply);
-    TResult EraseBlock(uint32_t address);
-    TResult ProgramFlash(uint32_t blockAddress, uint32_t address, const uint8_t* data,
-                         uint16_t count);
-    TResult ReadMemory(uint32_t address, uint8_t* buffer, uint16_t count);
-    TResult Leave();
-    TResult SetLineSpeed(uint32_t bitsPerSecond);
-    TResult RangeChecksum(uint32_t address, uint32_t length, uint16_t* checksum);
-    TResult BatteryPercent(uint8_t* percent);
-    TResult HardwareId(uint16_t* id);
-    TResult FindFreeChunk(uint32_t start, uint32_t* address);
+    [[nodiscard]] TResult GetVersion(uint16_t* version, uint16_t* second);
+    [[nodiscard]] TResult WriteRAM(uint32_t address, const uint8_t* data, uint16_t count);
+    [[nodiscard]] TResult GetChipList(ChipListReply* reply);
+    [[nodiscard]] TResult EraseBlock(uint32_t address);
+    [[nodiscard]] TResult ProgramFlash(uint32_t blockAddress, uint32_t address, const uint8_t* data,
+                                       uint16_t count);
+    [[nodiscard]] TResult ReadMemory(uint32_t address, uint8_t* buffer, uint16_t count);
+    [[nodiscard]] TResult Leave();
+    [[nodiscard]] TResult SetLineSpeed(uint32_t bitsPerSecond);
+    [[nodiscard]] TResult RangeChecksum(uint32_t address, uint32_t length, uint16_t* checksum);
+    [[nodiscard]] TResult BatteryPercent(uint8_t* percent);
+    [[nodiscard]] TResult HardwareId(uint16_t* id);
+    [[nodiscard]] TResult FindFreeChunk(uint32_t start, uint32_t* address);
 
     uint8_t TransactionId() const { return id_; }
 
 private:
     // IssueCmd with the body in request_ and the reply type 0x80 + command; reply bytes the
     // loader left out read as zeros.
-    TResult Transact(const LoaderCommandInfo& command, uint16_t dataBytes, uint8_t* reply,
-                     uint16_t replyMax);
+    [[nodiscard]] TResult Transact(const LoaderCommandInfo& command, uint16_t dataBytes,
+                                   uint8_t* reply, uint16_t replyMax);
 
     uint8_t request_[6144];
     uint8_t id_ = 0;

@@ -6,7 +6,8 @@
 TCommPort::TCommPort(std::unique_ptr<SerialEdge> edge) : handle_(std::move(edge)) {}
 
 TCommPort::~TCommPort() {
-    if (open_) Close();
+    // Nobody is left to tell of a port that would not close.
+    if (open_) (void)Close();
 }
 
 TResult TCommPort::SetPortName(const char* name) {

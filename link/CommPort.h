@@ -16,12 +16,12 @@ public:
     TCommPort(const TCommPort&) = delete;
     TCommPort& operator=(const TCommPort&) = delete;
 
-    TResult SetPortName(const char* name);
-    TResult SetBaudRate(uint32_t rate);
-    TResult Open();
-    TResult Close();
+    [[nodiscard]] TResult SetPortName(const char* name);
+    [[nodiscard]] TResult SetBaudRate(uint32_t rate);
+    [[nodiscard]] TResult Open();
+    [[nodiscard]] TResult Close();
     bool Write(const void* buffer, uint32_t count);
-    TResult Flush();
+    [[nodiscard]] TResult Flush();
     bool ReadByte(uint8_t* buffer);
     uint32_t BytesAvailable();
 

@@ -8,14 +8,8 @@ constexpr uint32_t KiB = 1024;
 constexpr uint32_t MiB = 1024 * KiB;
 constexpr uint16_t kAnyDevice = 0xFFFF;
 
-struct ChipRow {
-    uint16_t manufacturer;
-    uint16_t device;
-    uint32_t sizeMiB;
-};
-
 // AMD (0x01) and Fujitsu (0x04) parts share device codes, hence the paired rows.
-constexpr ChipRow kChips[] = {
+constexpr RecognisedChip kChips[] = {
     {0x01, 0x225B, 1}, {0x04, 0x225B, 1}, {0x01, 0x2249, 2}, {0x04, 0x2249, 2}, {0x01, 0x2253, 4},
     {0x04, 0x2253, 4}, {0x01, 0x22F9, 4}, {0x04, 0x22F9, 4}, {0x01, 0x22D7, 8}, {0x04, 0x22D7, 8},
     {0x1F, 0x00C0, 2}, {0x20, 0x005B, 1}, {0x20, 0x2249, 2}, {0x89, 0x8891, 2}, {0x89, 0x88C3, 2},
@@ -71,8 +65,10 @@ constexpr size_t kKnownIds = sizeof kDeviceTypes;
 
 }  // namespace
 
+std::span<const RecognisedChip> RecognisedChips() { return kChips; }
+
 uint32_t RecognisedChipSize(uint16_t manufacturer, uint16_t device) {
-    for (const ChipRow& row : kChips)
+    for (const RecognisedChip& row : kChips)
         if (row.manufacturer == manufacturer && row.device == device) return row.sizeMiB * MiB;
     return 0;
 }

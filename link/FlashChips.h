@@ -5,6 +5,15 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+
+// A chip the loader can program.
+struct RecognisedChip {
+    uint16_t manufacturer;  // the JEDEC code, as the loader reports it
+    uint16_t device;
+    uint32_t sizeMiB;
+};
+std::span<const RecognisedChip> RecognisedChips();
 
 // Size in bytes of a recognised chip, or 0 for a chip the loader cannot program.
 uint32_t RecognisedChipSize(uint16_t manufacturer, uint16_t device);

@@ -25,7 +25,7 @@ struct ChipTable {
 // Fills `table` from the loader's chip list: the recognised chips in the order reported, up
 // to the first one that is not recognised and at most as many as the table holds, laid end
 // to end from the reported base. 0, or -4002 when the first chip is not recognised.
-TResult FillChipTable(ChipTable& table, const ChipListReply& reply);
+[[nodiscard]] TResult FillChipTable(ChipTable& table, const ChipListReply& reply);
 
 // Where flash offsets lie, from the chip table alone.
 namespace flashmap {
@@ -46,26 +46,26 @@ public:
     explicit TLoader(TSLK* slk);
 
     // Handshake: the loader's version and its second word.
-    TResult Handshake();
+    [[nodiscard]] TResult Handshake();
     uint16_t LoaderVersion() const { return version_; }
     uint16_t LoaderSecondWord() const { return secondWord_; }
 
-    TResult BuildChipTable();
+    [[nodiscard]] TResult BuildChipTable();
     const ChipTable& Chips() const { return chips_; }
     uint32_t FlashCapacity() const;
     uint32_t FlashBase() const { return chips_.chips[0].start; }
 
     // Hardware id → device type (0 when the query fails) and RAM base.
-    TResult QueryDeviceType(uint8_t* deviceType);
-    TResult RamBase(uint32_t* base);
+    [[nodiscard]] TResult QueryDeviceType(uint8_t* deviceType);
+    [[nodiscard]] TResult RamBase(uint32_t* base);
 
-    TResult RB(uint32_t offset, uint8_t* buffer, uint16_t count);
-    TResult WB(uint32_t offset, const uint8_t* data, uint16_t count);
-    TResult FB(uint32_t offset, const uint8_t* data, uint16_t count);
+    [[nodiscard]] TResult RB(uint32_t offset, uint8_t* buffer, uint16_t count);
+    [[nodiscard]] TResult WB(uint32_t offset, const uint8_t* data, uint16_t count);
+    [[nodiscard]] TResult FB(uint32_t offset, const uint8_t* data, uint16_t count);
     // The loader's checksum of a flash range; a result code on failure.
-    TResult RangeChecksum(uint32_t offset, uint32_t length, uint16_t* checksum);
-    TResult WriteRAM(uint32_t address, const uint8_t* data, uint16_t count);
-    TResult FinaliseFlashStore();
+    [[nodiscard]] TResult RangeChecksum(uint32_t offset, uint32_t length, uint16_t* checksum);
+    [[nodiscard]] TResult WriteRAM(uint32_t address, const uint8_t* data, uint16_t count);
+    [[nodiscard]] TResult FinaliseFlashStore();
 
     // Whether `offset` is in flash and starts an erase block of its chip.
     bool InFlash(uint32_t offset) const;
@@ -75,7 +75,7 @@ public:
 
 private:
     // The program-flash command for `offset`, inside the erase block that holds it.
-    TResult Program(uint32_t offset, const uint8_t* data, uint16_t count);
+    [[nodiscard]] TResult Program(uint32_t offset, const uint8_t* data, uint16_t count);
 
     // The handshake's two words, as they stand before a loader has answered.
     uint16_t version_ = 1;

@@ -20,19 +20,19 @@ class TPalmDebugger {
 public:
     TPalmDebugger(TSLK* slk, GuiCallback* callback);
 
-    TResult QueryState();
-    TResult WriteMemory(uint32_t address, const uint8_t* data, uint16_t count);
-    TResult Execute(uint32_t entryAddress);
+    [[nodiscard]] TResult QueryState();
+    [[nodiscard]] TResult WriteMemory(uint32_t address, const uint8_t* data, uint16_t count);
+    [[nodiscard]] TResult Execute(uint32_t entryAddress);
 
     // Writes the image to handheld RAM in 256-byte chunks, reporting progress 0..4, finds
     // the entry mark and starts the loader. `bufferSize` is how many bytes the caller's
     // buffer holds (at least `size`); bytes of the last chunk past it go out as zeros.
-    TResult UploadLoader(const uint8_t* image, uint32_t size, uint32_t bufferSize);
+    [[nodiscard]] TResult UploadLoader(const uint8_t* image, uint32_t size, uint32_t bufferSize);
 
 private:
     // One debugger transaction. Expecting a reply: 0, or -405 when no reply of type 0 with
     // our id came. Not expecting one (execute): 0 on silence, -404 when the debugger answered.
-    TResult Transact(uint16_t bodyLength, uint32_t timeoutMs, bool expectReply);
+    [[nodiscard]] TResult Transact(uint16_t bodyLength, uint32_t timeoutMs, bool expectReply);
 
     uint32_t counter_ = 0;
     uint16_t replySize_ = 0;  // body size of the last accepted reply

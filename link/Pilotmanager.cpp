@@ -47,7 +47,8 @@ TPilotManager::~TPilotManager() {
     debugger_.reset();
     loader_.reset();
     slk_.reset();
-    if (port_) port_->Close();
+    // Nobody is left to tell of a port that would not close.
+    if (port_) (void)port_->Close();
     port_.reset();
 }
 
@@ -78,8 +79,10 @@ TResult TPilotManager::StartLoader() {
     if (loader_->LoaderVersion() < kMinLoaderVersion) return rc::BadLoaderVersion;
     if (loader_->BuildChipTable() != rc::Success) return rc::CommError;
     // An unanswered hardware-id query leaves the device type 0; that is the page's concern.
-    loader_->QueryDeviceType(&deviceType_);
-    if (options_.highSpeed) SetBaudRate(kHighSpeedRate);
+    (void)loader_->QueryDeviceType(&deviceType_);
+    // The loader is reached at the connecting speed; should the switch fail, the next command
+    // finds out, as a lost connection.
+    if (options_.highSpeed) (void)SetBaudRate(kHighSpeedRate);
     state_ = LoaderConnected;
     return rc::Success;
 }
@@ -87,7 +90,8 @@ TResult TPilotManager::StartLoader() {
 TResult TPilotManager::SetBaudRate(uint32_t bitsPerSecond) {
     if (!loader_ || !loader_->Cmd() || !port_) return rc::NotConnected;
     if (const TResult r = loader_->Cmd()->SetLineSpeed(bitsPerSecond)) return r;
-    port_->SetBaudRate(bitsPerSecond);
+    // The loader has moved on; a port that cannot follow shows in the version queries below.
+    (void)port_->SetBaudRate(bitsPerSecond);
     TResult result = rc::Success;
     for (int i = 0; i < kBaudRateQueries; ++i) {
         result = loader_->Handshake();
@@ -137,7 +141,7 @@ TResult TPilotManager::InstallRamImage(const char* path) {
 
 TResult TPilotManager::Disconnect() {
     // The loader leaves whether or not its goodbye is answered; the port closes either way.
-    if (state_ == LoaderConnected && loader_ && loader_->Cmd()) loader_->Cmd()->Leave();
+    if (state_ == LoaderConnected && loader_ && loader_->Cmd()) (void)loader_->Cmd()->Leave();
     state_ = Idle;
     if (!port_) return rc::Success;
     return port_->Close();

@@ -33,19 +33,19 @@ public:
 
     LinkOptions& Options() { return options_; }
 
-    TResult OpenPort(const char* portName);
-    TResult ConnectDebugger();
-    TResult UploadLoader(const uint8_t* image, uint32_t size, uint32_t bufferSize);
-    TResult StartLoader();
-    TResult SetBaudRate(uint32_t bitsPerSecond);
-    TResult CheckBattery();
+    [[nodiscard]] TResult OpenPort(const char* portName);
+    [[nodiscard]] TResult ConnectDebugger();
+    [[nodiscard]] TResult UploadLoader(const uint8_t* image, uint32_t size, uint32_t bufferSize);
+    [[nodiscard]] TResult StartLoader();
+    [[nodiscard]] TResult SetBaudRate(uint32_t bitsPerSecond);
+    [[nodiscard]] TResult CheckBattery();
     bool IsConnected() const { return state_ == LoaderConnected; }
     uint8_t DeviceType() const { return deviceType_; }
-    TResult FlashCapacity(uint32_t* bytes);
-    TResult EraseRamStore();
-    TResult FlashOsImage(const char* path);
-    TResult InstallRamImage(const char* path);
-    TResult Disconnect();
+    [[nodiscard]] TResult FlashCapacity(uint32_t* bytes);
+    [[nodiscard]] TResult EraseRamStore();
+    [[nodiscard]] TResult FlashOsImage(const char* path);
+    [[nodiscard]] TResult InstallRamImage(const char* path);
+    [[nodiscard]] TResult Disconnect();
 
     State CurrentState() const { return static_cast<State>(state_); }
     TCommPort* Port() const { return port_.get(); }
@@ -64,4 +64,4 @@ private:
 
 // Reads a whole file into `buffer`; `size` holds the buffer's size on entry and the file's
 // size on success. 0, -1000 (cannot open) or -1002 (cannot size or read, or too big).
-TResult UtlLoadFile(const char* path, uint8_t* buffer, uint32_t* size);
+[[nodiscard]] TResult UtlLoadFile(const char* path, uint8_t* buffer, uint32_t* size);

@@ -14,13 +14,14 @@ public:
     explicit TSLK(TCommPort* port);
 
     // Lead-in, header, body and CRC as four writes, then a flush.
-    TResult SLKSendPacket(uint8_t transactionId, uint8_t type, uint16_t bodySize,
-                          const uint8_t* body);
+    [[nodiscard]] TResult SLKSendPacket(uint8_t transactionId, uint8_t type, uint16_t bodySize,
+                                        const uint8_t* body);
 
     // Consumes only the bytes already waiting and returns: 0 with a complete packet
     // delivered, 700 while a packet is in progress, -700 when idle. Never blocks.
-    TResult SLKReceivePacket(uint16_t maxBodySize, uint8_t* body, uint8_t* transactionId,
-                             uint8_t* type, uint16_t* bodySize);
+    [[nodiscard]] TResult SLKReceivePacket(uint16_t maxBodySize, uint8_t* body,
+                                           uint8_t* transactionId, uint8_t* type,
+                                           uint16_t* bodySize);
 
     TCommPort* Port() const { return port_; }
 

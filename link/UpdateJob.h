@@ -23,15 +23,15 @@ int32_t ProgressPercent(uint32_t x, uint32_t total, bool advancedMode);
 // Whether every OS section can be flashed as whole blocks: it must start an erase block (a
 // block entered in the middle would be programmed without being erased) and end inside
 // flash. 0, -4000 or -4001 for the first section that cannot.
-TResult CheckSectionsFit(const ChipTable& chips, std::span<const OsSection> sections);
+[[nodiscard]] TResult CheckSectionsFit(const ChipTable& chips, std::span<const OsSection> sections);
 
 class UpdateJob {
 public:
     // Neither is owned; `callback` may be absent.
     UpdateJob(GuiCallback* callback, TLoader* loader, bool advancedMode);
 
-    TResult FlashOsImage(const char* path);
-    TResult InstallRamImage(const char* path);
+    [[nodiscard]] TResult FlashOsImage(const char* path);
+    [[nodiscard]] TResult InstallRamImage(const char* path);
 
 private:
     // Both report P(x) and then see whether the page asked to stop.
@@ -39,10 +39,10 @@ private:
     bool AbortRequested() const;
     void Report(int32_t percent);
 
-    TResult FlashSection(TUpdateFile& file, const OsSection& section, uint32_t done,
-                         uint32_t total);
-    TResult WriteRamSection(TUpdateFile& file, const RamSection& section, uint32_t done,
-                            uint32_t total);
+    [[nodiscard]] TResult FlashSection(TUpdateFile& file, const OsSection& section, uint32_t done,
+                                       uint32_t total);
+    [[nodiscard]] TResult WriteRamSection(TUpdateFile& file, const RamSection& section,
+                                          uint32_t done, uint32_t total);
     bool ObtainBuffer();
 
     GuiCallback* callback_;

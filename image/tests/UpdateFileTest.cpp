@@ -323,13 +323,14 @@ TEST_F(LogLines, LevelsOfTheNarration) {
     TempFile truncated(bytes);
     const std::string header = "Desktop header: sig >OS UPDATE FIL!, version 1.3 sectors: 6\n";
 
-    EXPECT_EQ(LastLine(2, [&] { VerifyUpdateFile(good.Path()); }), "\nOS Update File valid\n");
-    EXPECT_EQ(LastLine(1, [&] { VerifyUpdateFile(good.Path()); }), "-");
-    EXPECT_EQ(LastLine(8, [&] { VerifyUpdateFile(badSig.Path()); }), header);
-    EXPECT_EQ(LastLine(7, [&] { VerifyUpdateFile(badSig.Path()); }), "-");
+    EXPECT_EQ(LastLine(2, [&] { (void)VerifyUpdateFile(good.Path()); }),
+              "\nOS Update File valid\n");
+    EXPECT_EQ(LastLine(1, [&] { (void)VerifyUpdateFile(good.Path()); }), "-");
+    EXPECT_EQ(LastLine(8, [&] { (void)VerifyUpdateFile(badSig.Path()); }), header);
+    EXPECT_EQ(LastLine(7, [&] { (void)VerifyUpdateFile(badSig.Path()); }), "-");
     EXPECT_EQ(LastLine(5, [&] { UpdateFileOsSize(badSig.Path()); }), header);
     EXPECT_EQ(LastLine(0, [&] { UpdateFileOsSize(truncated.Path()); }), "err: read sector");
-    EXPECT_EQ(LastLine(9, [&] { VerifyUpdateFile(truncated.Path()); }),
+    EXPECT_EQ(LastLine(9, [&] { (void)VerifyUpdateFile(truncated.Path()); }),
               "Desktop header: sig >OS UPDATE FILE, version 1.3 sectors: 6\n");
     EXPECT_EQ(LastLine(0, [&] { UpdateFileRamSize(good.Path()); }),
               std::string("Open file (ram size) ") + good.Path());
@@ -341,7 +342,7 @@ TEST_F(LogLines, LevelsOfTheNarration) {
                            TUpdateFile file;
                            UpdateMap map;
                            file.Open(good.Path());
-                           file.ReadUpdateMap(map);
+                           (void)file.ReadUpdateMap(map);
                        }),
               "Update Map Read\n");
 }

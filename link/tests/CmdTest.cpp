@@ -168,42 +168,60 @@ TEST_F(CmdTest, EraseAndProgramStatusWordsAreResultCodes) {
 TEST_F(CmdTest, SilentLoaderCostsThreeAttemptsOfTheCommandsTimeoutWithOneId) {
     uint16_t w = 0;
     uint8_t b = 0, mem[2];
+    // Each command waits the time-out of its row in link/Commands.def.
     const struct {
-        const char* what;
         std::function<TResult()> call;
-        uint32_t timeoutMs;
+        uint8_t code;
         Bytes reply;
     } cases[] = {
-        {"version", [&] { return cmd->GetVersion(&w, &w); }, 500, Bytes(4)},
-        {"write RAM", [&] { return cmd->WriteRAM(0, mem, 2); }, 4000, {}},
-        {"chip list", [&] { return cmd->GetChipList(nullptr); }, 2000, Bytes(6)},
-        {"erase", [&] { return cmd->EraseBlock(0); }, 10000, Bytes(6)},
-        {"program", [&] { return cmd->ProgramFlash(0, 0, mem, 2); }, 5000, Bytes(6)},
-        {"read", [&] { return cmd->ReadMemory(0, mem, 2); }, 2000, Bytes(2)},
-        {"leave", [&] { return cmd->Leave(); }, 500, {}},
-        {"line speed", [&] { return cmd->SetLineSpeed(57600); }, 500, {}},
-        {"checksum", [&] { return cmd->RangeChecksum(0, 1, &w); }, 4000, Bytes(2)},
-        {"battery", [&] { return cmd->BatteryPercent(&b); }, 250, Bytes(2)},
-        {"hardware id", [&] { return cmd->HardwareId(&w); }, 250, Bytes(2)},
-        {"find free chunk", [&] { return cmd->FindFreeChunk(0, nullptr); }, 1000, Bytes(4)},
+        {[&] { return cmd->GetVersion(&w, &w); }, loader::Version, Bytes(4)},
+        {[&] { return cmd->WriteRAM(0, mem, 2); }, loader::WriteRam, {}},
+        {[&] { return cmd->GetChipList(nullptr); }, loader::ChipList, Bytes(6)},
+        {[&] { return cmd->EraseBlock(0); }, loader::EraseBlock, Bytes(6)},
+        {[&] { return cmd->ProgramFlash(0, 0, mem, 2); }, loader::ProgramFlash, Bytes(6)},
+        {[&] { return cmd->ReadMemory(0, mem, 2); }, loader::ReadMemory, Bytes(2)},
+        {[&] { return cmd->Leave(); }, loader::Leave, {}},
+        {[&] { return cmd->SetLineSpeed(57600); }, loader::LineSpeed, {}},
+        {[&] { return cmd->RangeChecksum(0, 1, &w); }, loader::Checksum, Bytes(2)},
+        {[&] { return cmd->BatteryPercent(&b); }, loader::Battery, Bytes(2)},
+        {[&] { return cmd->HardwareId(&w); }, loader::HardwareId, Bytes(2)},
+        {[&] { return cmd->FindFreeChunk(0, nullptr); }, loader::FindFreeChunk, Bytes(4)},
     };
+    ASSERT_EQ(std::size(cases), std::size(kLoaderCommands));
     SetLogThreshold(3);
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        const LoaderCommandInfo& row = LoaderCommand(c.code);
+        SCOPED_TRACE(row.name);
         sent.clear();
         handheld = nullptr;
         const uint32_t start = clock->NowMs();
         EXPECT_EQ(c.call(), -1200);
-        EXPECT_EQ(ElapsedMs(start, clock->NowMs()), 3 * c.timeoutMs);
+        EXPECT_EQ(ElapsedMs(start, clock->NowMs()), 3 * row.timeoutMs);
+        ASSERT_FALSE(sent.empty());
+        EXPECT_EQ(sent[0].type, c.code);
         ASSERT_EQ(sent.size(), 3u);
         EXPECT_TRUE(sent[0].id == sent[1].id && sent[1].id == sent[2].id);
         EXPECT_STREQ(LastLogLine(), "SLKReceivePacket Timeout\n");
 
         // A reply in the last millisecond of the first attempt is still in time.
         sent.clear();
-        AnswerWith(c.reply, c.timeoutMs - 1);
+        AnswerWith(c.reply, row.timeoutMs - 1);
         EXPECT_EQ(c.call(), 0);
         EXPECT_EQ(sent.size(), 1u);
+    }
+}
+
+TEST(LoaderCommands, SpotRows) {
+    // The longest and shortest waits, and the reply a chip list can fill.
+    EXPECT_EQ(LoaderCommand(loader::EraseBlock).timeoutMs, 10000u);
+    EXPECT_EQ(LoaderCommand(loader::Battery).timeoutMs, 250u);
+    EXPECT_EQ(LoaderCommand(loader::ChipList).reply, 98u);
+    EXPECT_EQ(loader::FindFreeChunk, 18);
+    EXPECT_EQ(DebuggerCommand(debugger::Execute).code, 0x17);
+    EXPECT_EQ(DebuggerCommand(debugger::WriteMemory).attempts, 2);
+    for (const LoaderCommandInfo& c : kLoaderCommands) {
+        EXPECT_EQ(FindLoaderCommand(c.code), &c) << c.name << ": two rows share a code";
+        EXPECT_LT(c.code, loader::kReplyBit) << c.name << ": its reply type would be ambiguous";
     }
 }
 

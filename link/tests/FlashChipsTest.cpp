@@ -1,108 +1,101 @@
+// The chip and hardware-id tables, checked by the rules they must keep for every row (so a
+// new row is checked too) and by a few rows worked out by hand.
 #include "link/FlashChips.h"
 
 #include <gtest/gtest.h>
+
+#include <set>
+#include <utility>
 
 namespace {
 
 constexpr uint32_t KiB = 1024;
 constexpr uint32_t MiB = 1024 * KiB;
 
-TEST(RecognisedChipSize, SizesOfKnownChipsAndZeroForOthers) {
-    struct Case {
-        uint16_t manufacturer, device;
-        uint32_t size;
-    };
-    const Case cases[] = {
-        {0x01, 0x225B, 1 * MiB},
-        {0x04, 0x225B, 1 * MiB},
-        {0x04, 0x2249, 2 * MiB},
-        {0x01, 0x2253, 4 * MiB},
-        {0x04, 0x22F9, 4 * MiB},
-        {0x01, 0x22D7, 8 * MiB},
-        {0x1F, 0x00C0, 2 * MiB},
-        {0x20, 0x005B, 1 * MiB},
-        {0x20, 0x2249, 2 * MiB},
-        {0x89, 0x8891, 2 * MiB},
-        {0x89, 0x88C3, 2 * MiB},
-        {0x89, 0x8897, 4 * MiB},
-        {0x89, 0x88C5, 4 * MiB},
-        {0x89, 0x8899, 8 * MiB},
-        {0x89, 0x88CD, 8 * MiB},
-        {0x98, 0x0043, 2 * MiB},
-        {0xAD, 0x2249, 2 * MiB},
-        {0xB0, 0x0049, 2 * MiB},
-        {0xBF, 0x2782, 2 * MiB},
-        // A known device code under the wrong maker, and makers without that part.
-        {0x89, 0x2249, 0},
-        {0x20, 0x225B, 0},
-        {0xBF, 0x0049, 0},
-        {0x00, 0x0000, 0},
-        {0xFFFF, 0xFFFF, 0},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(RecognisedChipSize(c.manufacturer, c.device), c.size)
-            << std::hex << c.manufacturer << "/" << c.device;
+TEST(FlashChips, EveryChipIsOneOfTheKnownSizesAndListedOnce) {
+    std::set<std::pair<uint16_t, uint16_t>> seen;
+    for (const RecognisedChip& chip : RecognisedChips()) {
+        EXPECT_TRUE(seen.insert({chip.manufacturer, chip.device}).second)
+            << std::hex << chip.manufacturer << "/" << chip.device << " listed twice";
+        EXPECT_TRUE(chip.sizeMiB == 1 || chip.sizeMiB == 2 || chip.sizeMiB == 4 ||
+                    chip.sizeMiB == 8)
+            << std::hex << chip.manufacturer << "/" << chip.device;
+        EXPECT_EQ(RecognisedChipSize(chip.manufacturer, chip.device), chip.sizeMiB * MiB);
+    }
+    EXPECT_EQ(RecognisedChips().size(), 23u);
 }
 
-TEST(EraseBlockAt, EachLayoutRowAtItsBoundaries) {
-    struct Case {
-        uint16_t manufacturer, device;
-        uint32_t offset, start, size;
-    };
-    const Case cases[] = {
-        // 8 MiB AMD/Fujitsu: uniform 64 KiB, even in the first 64 KiB.
-        {0x01, 0x22D7, 0x2000, 0, 64 * KiB},
-        {0x04, 0x22D7, 0x7FFFFF, 0x7F0000, 64 * KiB},
-        // SST: 4 KiB everywhere, whatever the device.
-        {0xBF, 0x2782, 0x1FFF, 0x1000, 4 * KiB},
-        {0xBF, 0x1234, 0x123456, 0x123000, 4 * KiB},
-        // Intel and 0xB0: 8 KiB boot blocks up to 64 KiB.
-        {0x89, 0x8897, 0xFFFF, 0xE000, 8 * KiB},
-        {0x89, 0x8897, 0x10000, 0x10000, 64 * KiB},
-        {0xB0, 0x0049, 0x3FFFF, 0x30000, 64 * KiB},
-        // Atmel: 8 KiB, then 32 KiB up to 128 KiB, then 64 KiB.
-        {0x1F, 0x00C0, 0xA000, 0xA000, 8 * KiB},
-        {0x1F, 0x00C0, 0x17FFF, 0x10000, 32 * KiB},
-        {0x1F, 0x00C0, 0x18000, 0x18000, 32 * KiB},
-        {0x1F, 0x00C0, 0x20000, 0x20000, 64 * KiB},
-        // 4 MiB AMD/Fujitsu parts have boot blocks; the 1 and 2 MiB ones fall to the last row.
-        {0x01, 0x2253, 0x6000, 0x6000, 8 * KiB},
-        {0x04, 0x22F9, 0x12345, 0x10000, 64 * KiB},
-        // The last row: 16 KiB, 8 KiB from 16 KiB, 32 KiB from 32 KiB, 64 KiB from 64 KiB.
-        {0x01, 0x2249, 0x3FFF, 0, 16 * KiB},
-        {0x01, 0x2249, 0x4000, 0x4000, 8 * KiB},
-        {0x01, 0x2249, 0x6000, 0x6000, 8 * KiB},
-        {0x01, 0x2249, 0x5000, 0x4000, 8 * KiB},
-        {0x20, 0x005B, 0x8000, 0x8000, 32 * KiB},
-        {0x98, 0x0043, 0xFFFF, 0x8000, 32 * KiB},
-        {0xAD, 0x2249, 0x10000, 0x10000, 64 * KiB},
-        {0x01, 0x225B, 0xFFFFF, 0xF0000, 64 * KiB},
-    };
-    for (const Case& c : cases) {
-        const EraseBlock block = EraseBlockAt(c.manufacturer, c.device, c.offset);
-        EXPECT_EQ(block.start, c.start)
-            << std::hex << c.manufacturer << "/" << c.device << " @" << c.offset;
-        EXPECT_EQ(block.size, c.size)
-            << std::hex << c.manufacturer << "/" << c.device << " @" << c.offset;
+TEST(FlashChips, EveryChipsEraseLayoutTilesItsSizeWithAlignedBlocks) {
+    for (const RecognisedChip& chip : RecognisedChips()) {
+        const uint32_t size = chip.sizeMiB * MiB;
+        uint32_t offset = 0;
+        while (offset < size) {
+            const EraseBlock block = EraseBlockAt(chip.manufacturer, chip.device, offset);
+            ASSERT_EQ(block.start, offset)
+                << std::hex << chip.manufacturer << "/" << chip.device << ": a gap or overlap";
+            ASSERT_TRUE(block.size >= 4 * KiB && (block.size & (block.size - 1)) == 0)
+                << std::hex << chip.manufacturer << "/" << chip.device << " @" << offset;
+            ASSERT_EQ(block.start % block.size, 0u)
+                << std::hex << chip.manufacturer << "/" << chip.device << " @" << offset;
+            // Every byte of the block reports the same block.
+            const EraseBlock last =
+                EraseBlockAt(chip.manufacturer, chip.device, offset + block.size - 1);
+            ASSERT_EQ(last.start, block.start) << std::hex << offset;
+            offset += block.size;
+        }
+        EXPECT_EQ(offset, size) << std::hex << chip.manufacturer << "/" << chip.device;
     }
 }
 
-TEST(HardwareId, DeviceTypeAndRamBaseForEveryId) {
-    struct Case {
+TEST(FlashChips, SpotRows) {
+    // Makers sharing a device code do not share parts.
+    EXPECT_EQ(RecognisedChipSize(0x89, 0x8897), 4 * MiB);
+    EXPECT_EQ(RecognisedChipSize(0x04, 0x22D7), 8 * MiB);
+    EXPECT_EQ(RecognisedChipSize(0x89, 0x2249), 0u);
+    EXPECT_EQ(RecognisedChipSize(0xBF, 0x0049), 0u);
+    EXPECT_EQ(RecognisedChipSize(0xFFFF, 0xFFFF), 0u);
+    struct Row {
+        uint16_t manufacturer, device;
+        uint32_t offset, start, size;
+        const char* catches;
+    };
+    const Row rows[] = {
+        {0x01, 0x22D7, 0x2000, 0, 64 * KiB, "the 8 MiB AMD part has no boot blocks"},
+        {0xBF, 0x1234, 0x123456, 0x123000, 4 * KiB, "SST is 4 KiB whatever the device"},
+        {0x89, 0x8897, 0xFFFF, 0xE000, 8 * KiB, "Intel boot blocks up to 64 KiB"},
+        {0x1F, 0x00C0, 0x18000, 0x18000, 32 * KiB, "Atmel's 32 KiB band"},
+        {0x04, 0x22F9, 0x12345, 0x10000, 64 * KiB, "4 MiB Fujitsu above its boot blocks"},
+        {0x01, 0x2249, 0x6000, 0x6000, 8 * KiB, "the last row: 0x6000 starts a block"},
+        {0x01, 0x2249, 0x5000, 0x4000, 8 * KiB, "the last row: 0x5000 does not"},
+        {0x20, 0x005B, 0x8000, 0x8000, 32 * KiB, "the last row's 32 KiB band"},
+    };
+    for (const Row& r : rows) {
+        const EraseBlock block = EraseBlockAt(r.manufacturer, r.device, r.offset);
+        EXPECT_EQ(block.start, r.start) << r.catches;
+        EXPECT_EQ(block.size, r.size) << r.catches;
+    }
+}
+
+TEST(HardwareId, DeviceTypeAndRamBase) {
+    struct Row {
         uint16_t id;
         uint8_t deviceType;
         uint32_t ramBase;
+        const char* catches;
     };
-    const Case cases[] = {
-        {0, 0, 0xFFFFFFFF}, {1, 1, 0x10000000},  {2, 2, 0},
-        {3, 4, 0},          {4, 5, 0x10000000},  {5, 6, 0},
-        {6, 7, 0},          {7, 8, 0x10000000},  {8, 9, 0x10000000},
-        {9, 10, 0},         {10, 11, 0},         {11, 12, 0},
-        {12, 13, 0},        {13, 0, 0xFFFFFFFF}, {0xFFFF, 0, 0xFFFFFFFF},
+    const Row rows[] = {
+        {0, 0, 0xFFFFFFFF, "no id: no device, no RAM base"},
+        {1, 1, 0x10000000, "the first id"},
+        {3, 4, 0, "device type 3 is skipped"},
+        {4, 5, 0x10000000, "RAM high again"},
+        {10, 11, 0, "the palmsim default"},
+        {12, 13, 0, "the last id"},
+        {13, 0, 0xFFFFFFFF, "past the table"},
+        {0xFFFF, 0, 0xFFFFFFFF, "the top of the range"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(DeviceTypeForHardwareId(c.id), c.deviceType) << c.id;
-        EXPECT_EQ(RamBaseForHardwareId(c.id), c.ramBase) << c.id;
+    for (const Row& r : rows) {
+        EXPECT_EQ(DeviceTypeForHardwareId(r.id), r.deviceType) << r.catches;
+        EXPECT_EQ(RamBaseForHardwareId(r.id), r.ramBase) << r.catches;
     }
 }
 

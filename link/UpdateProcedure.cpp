@@ -1,0 +1,176 @@
+#include "link/UpdateProcedure.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "image/UpdateFile.h"
+#include "link/CommPort.h"
+#include "link/Loader.h"
+#include "link/Pilotmanager.h"
+#include "link/UpdateJob.h"
+
+namespace {
+
+// What a loader listens at when it starts, and so what a run that finds it running expects.
+constexpr uint32_t kResetLineSpeed = 57600;
+
+// Which failures of a wait's attempt are worth another try: the handheld may not be
+// listening yet. Anything else (an image without the loader's entry mark, a port that is
+// gone) fails the same way however often it is tried.
+bool DebuggerMayAnswerLater(TResult code) {
+    return code == rc::DebuggerTimeout || code == rc::NotInDebugger;
+}
+bool UploadMayWorkLater(TResult code) { return code != rc::ExecuteError && code != rc::NoEngine; }
+bool LoaderMayAnswerLater(TResult code) { return code == rc::CommTimeout; }
+
+}  // namespace
+
+bool IsSupportedDevice(uint8_t code) {
+    return std::find(std::begin(kSupportedDevices), std::end(kSupportedDevices), code) !=
+           std::end(kSupportedDevices);
+}
+
+bool DeviceMatches(uint8_t handheld, uint8_t file) {
+    const auto family24 = [](uint8_t c) { return c == 2 || c == 4; };
+    return (family24(handheld) && family24(file)) || handheld == file;
+}
+
+UpdateProcedure::UpdateProcedure(TPilotManager& manager, UpdateUi& ui, std::string updateFile)
+    : manager_(manager), ui_(ui), file_(std::move(updateFile)) {}
+
+UpdateOutcome UpdateProcedure::CheckFile() {
+    if (const TResult r = VerifyUpdateFile(file_.c_str())) return UpdateOutcome::Code(r);
+    facts_.fileDevice = static_cast<uint8_t>(IMGDevice(file_.c_str()));
+    if (!IsSupportedDevice(facts_.fileDevice)) {
+        ui_.Refuse(UpdateRefusal::FileNotForHalvex, facts_);
+        return UpdateOutcome::Refused(UpdateRefusal::FileNotForHalvex);
+    }
+    return {};
+}
+
+template <typename Attempt, typename Retry>
+TResult UpdateProcedure::Wait(UpdateStage stage, Attempt attempt, Retry retry) {
+    ui_.Progress(stage);
+    for (;;) {
+        if (ui_.StopRequested()) return rc::UserAbort;
+        const TResult r = attempt();
+        if (ui_.StopRequested()) return rc::UserAbort;
+        if (r == rc::Success || !retry(r)) return r;
+        if (!ui_.KeepWaiting(stage)) return ui_.StopRequested() ? rc::UserAbort : r;
+    }
+}
+
+UpdateOutcome UpdateProcedure::Connect(const char* port, const uint8_t* loader, uint32_t loaderSize,
+                                       uint32_t loaderBufferSize) {
+    ui_.Progress(UpdateStage::OpeningPort);
+    if (const TResult r = manager_.OpenPort(port)) return UpdateOutcome::Code(r);
+
+    if (manager_.Options().advancedMode) {
+        TResult r = Wait(
+            UpdateStage::WaitingForDebugger, [&] { return manager_.ConnectDebugger(); },
+            DebuggerMayAnswerLater);
+        if (r) return UpdateOutcome::Code(r);
+        r = Wait(
+            UpdateStage::SendingLoader,
+            [&] { return manager_.UploadLoader(loader, loaderSize, loaderBufferSize); },
+            UploadMayWorkLater);
+        if (r) return UpdateOutcome::Code(r);
+    }
+
+    if (const TResult r = Wait(
+            UpdateStage::WaitingForLoader, [&] { return manager_.StartLoader(); },
+            LoaderMayAnswerLater))
+        return UpdateOutcome::Code(r);
+    if (!manager_.IsConnected()) return UpdateOutcome::Code(rc::NotConnected);
+
+    if (const TResult r = manager_.FlashCapacity(&facts_.flashCapacity))
+        return UpdateOutcome::Code(r);
+    facts_.handheldDevice = manager_.DeviceType();
+    facts_.lineSpeed = manager_.Port()->BaudRate();
+    ui_.ReportHandheld(facts_);
+    return {};
+}
+
+UpdateOutcome UpdateProcedure::CheckHandheld() {
+    const bool advanced = manager_.Options().advancedMode;
+    // The advanced road has no HotSync before it to tell the battery; the wizard does not ask
+    // there either.
+    if (!advanced) {
+        if (const TResult r = manager_.CheckBattery()) return UpdateOutcome::Code(r);
+    }
+
+    facts_.handheldDevice = manager_.DeviceType();
+    facts_.fileDevice = static_cast<uint8_t>(IMGDevice(file_.c_str()));
+    if (advanced) {
+        if (!IsSupportedDevice(facts_.handheldDevice)) {
+            ui_.Refuse(UpdateRefusal::UnsupportedHandheld, facts_);
+            return UpdateOutcome::Refused(UpdateRefusal::UnsupportedHandheld);
+        }
+    } else if (!DeviceMatches(facts_.handheldDevice, facts_.fileDevice) &&
+               !ui_.Ask(UpdateQuestion::FlashOtherDevice, facts_)) {
+        // The user may think again and run once more: the loader stays for that run.
+        ui_.Refuse(UpdateRefusal::DeviceMismatch, facts_);
+        return UpdateOutcome::Refused(UpdateRefusal::DeviceMismatch, true);
+    }
+
+    // Unsigned: a size that saturated at 0xFFFFFFFF must not pass as a small one.
+    facts_.osSize = UpdateFileOsSize(file_.c_str());
+    if (facts_.osSize > facts_.flashCapacity) {
+        ui_.Refuse(UpdateRefusal::ImageTooBig, facts_);
+        return UpdateOutcome::Refused(UpdateRefusal::ImageTooBig);
+    }
+    // Whether every section can be flashed whole, which the engine would otherwise only find
+    // out at the offending section, after the RAM store is gone.
+    {
+        TUpdateFile file;
+        if (!file.Open(file_.c_str())) return UpdateOutcome::Code(rc::UpdateReadError);
+        OsMap map;
+        if (const TResult r = file.ReadOsMap(map)) return UpdateOutcome::Code(r);
+        if (const TResult r = CheckSectionsFit(manager_.Loader()->Chips(), map.Sections()))
+            return UpdateOutcome::Code(r);
+    }
+
+    facts_.ramSize = UpdateFileRamSize(file_.c_str());
+    if (!advanced && facts_.ramSize != 0 && !ui_.Ask(UpdateQuestion::FlashWithoutRamData, facts_))
+        return UpdateOutcome::Code(rc::UserAbort);
+    if (ui_.StopRequested()) return UpdateOutcome::Code(rc::UserAbort);
+    return {};
+}
+
+UpdateOutcome UpdateProcedure::Write() {
+    ui_.Progress(UpdateStage::ErasingRamStore);
+    if (const TResult r = manager_.EraseRamStore()) return UpdateOutcome::Code(r);
+    ui_.Progress(UpdateStage::FlashingOs);
+    if (const TResult r = manager_.FlashOsImage(file_.c_str())) return UpdateOutcome::Code(r);
+    if (manager_.Options().advancedMode) {
+        ui_.Progress(UpdateStage::InstallingRam);
+        if (const TResult r = manager_.InstallRamImage(file_.c_str()))
+            return UpdateOutcome::Code(r);
+    }
+    return {};
+}
+
+void UpdateProcedure::Finish(const UpdateOutcome& outcome) {
+    if (outcome.keepLoader) {
+        // The next run finds the loader at the speed a freshly started one listens at. Were
+        // the loader not to follow, that run would find out by its silence.
+        if (manager_.Port()->BaudRate() != kResetLineSpeed)
+            (void)manager_.SetBaudRate(kResetLineSpeed);
+        (void)manager_.Port()->Close();
+    } else {
+        // A port that will not close has nothing more to say to anyone; the update's own
+        // outcome is what the user needs.
+        (void)manager_.Disconnect();
+    }
+}
+
+UpdateOutcome UpdateProcedure::Run(const char* port, const uint8_t* loader, uint32_t loaderSize,
+                                   uint32_t loaderBufferSize) {
+    UpdateOutcome outcome = CheckFile();
+    if (!outcome.Done()) return outcome;
+    outcome = Connect(port, loader, loaderSize, loaderBufferSize);
+    if (outcome.Done()) outcome = CheckHandheld();
+    if (outcome.Done()) outcome = Write();
+    Finish(outcome);
+    return outcome;
+}

@@ -1,0 +1,306 @@
+// The update procedure's decisions, one table per rule: which devices it serves, the order of
+// its steps in both modes, every refusal (and that a refused handheld is left untouched),
+// and how its waits end. The handheld is the simulated one, in simulated time.
+#include "link/UpdateProcedure.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <optional>
+#include <vector>
+
+#include "link/tests/EngineFixture.h"
+#include "sim/Bootlet.h"
+
+namespace {
+
+using namespace engine;
+
+TEST(UpdateRules, SupportedDevices) {
+    struct Row {
+        uint8_t code;
+        bool supported;
+        const char* catches;
+    };
+    const Row rows[] = {
+        {6, true, "the smallest supported code"},
+        {7, true, "a code between"},
+        {11, true, "the palmsim default"},
+        {15, true, "the largest supported code"},
+        {0, false, "a device type the loader could not tell"},
+        {10, false, "a neighbour of a supported code"},
+        {2, false, "the 2/4 family is no Halvex family"},
+        {255, false, "the top of the byte"},
+    };
+    for (const Row& r : rows) EXPECT_EQ(IsSupportedDevice(r.code), r.supported) << r.catches;
+}
+
+TEST(UpdateRules, DeviceFamilies) {
+    struct Row {
+        uint8_t handheld;
+        uint8_t file;
+        bool matches;
+        const char* catches;
+    };
+    const Row rows[] = {
+        {11, 11, true, "the same model"},
+        {11, 7, false, "two supported models are not one"},
+        {2, 4, true, "2 and 4 are one family"},
+        {4, 2, true, "either way round"},
+        {2, 2, true, "within the family"},
+        {2, 3, false, "the family has two members only"},
+        {0, 0, true, "an unknown handheld matches a file of the same unknown code"},
+    };
+    for (const Row& r : rows) EXPECT_EQ(DeviceMatches(r.handheld, r.file), r.matches) << r.catches;
+}
+
+// A UI that records everything and answers as the test says.
+class ScriptedUi final : public UpdateUi {
+public:
+    void Progress(UpdateStage stage) override { stages.push_back(stage); }
+    bool Ask(UpdateQuestion question, const UpdateFacts& f) override {
+        asked.push_back(question);
+        facts = f;
+        return answer;
+    }
+    void Refuse(UpdateRefusal refusal, const UpdateFacts& f) override {
+        refused.push_back(refusal);
+        facts = f;
+    }
+    void ReportHandheld(const UpdateFacts& f) override {
+        ++reports;
+        facts = f;
+    }
+    bool KeepWaiting(UpdateStage) override {
+        ++waits;
+        if (stopAfterWaits && waits >= *stopAfterWaits) stop = true;
+        return !stop && waits < mostWaits;
+    }
+    bool StopRequested() override { return stop; }
+
+    bool answer = false;
+    int mostWaits = 3;
+    std::optional<int> stopAfterWaits;
+    bool stop = false;
+
+    std::vector<UpdateStage> stages;
+    std::vector<UpdateQuestion> asked;
+    std::vector<UpdateRefusal> refused;
+    int reports = 0;
+    int waits = 0;
+    UpdateFacts facts;
+};
+
+// A small OS of two sections for device 11, and RAM data when asked for.
+UpdPlan SmallOs(uint16_t device = 11, bool ramData = false) {
+    UpdPlan plan;
+    plan.minor = 2;  // no flash store to finalise
+    plan.device = device;
+    plan.os = {{0, Pattern(5000, 1), {}}, {0x10000, Pattern(4096, 2), {}}};
+    if (ramData) plan.ram = {{0x20000, Pattern(1000, 3)}};
+    return plan;
+}
+
+// One update session: a handheld, the engine on its cable, a file and the procedure, with the RAM
+// filled so that any write to it shows.
+struct Session {
+    explicit Session(const UpdPlan& plan, HandheldConfig config = LoaderRunning(),
+                     bool advanced = false)
+        : e(config), file(BuildUpd(plan)), update(*e.manager, ui, file.Path()) {
+        e.manager->Options().advancedMode = advanced;
+        std::fill(e.Ram().begin(), e.Ram().end(), uint8_t{0x5A});
+        flashBefore = e.Flash();
+        ramBefore = e.Ram();
+    }
+
+    UpdateOutcome Go() {
+        const std::vector<uint8_t> loader = BuildBootletPrc();
+        return update.Run("COM1", loader.data(), static_cast<uint32_t>(loader.size()),
+                          static_cast<uint32_t>(loader.size()));
+    }
+    bool Untouched() { return e.Flash() == flashBefore && e.Ram() == ramBefore; }
+    bool FlashHolds(const UpdPlan& plan) {
+        for (const OsPart& part : plan.os)
+            if (!std::equal(part.data.begin(), part.data.end(), e.Flash().begin() + part.offset))
+                return false;
+        return true;
+    }
+
+    Engine e;
+    TempFile file;
+    ScriptedUi ui;
+    UpdateProcedure update;
+    std::vector<uint8_t> flashBefore, ramBefore;
+};
+
+using S = UpdateStage;
+
+TEST(UpdateProcedure, NormalModeStepsInOrderAndTheLoaderLeavesAtTheEnd) {
+    const UpdPlan plan = SmallOs();
+    Session run(plan);
+    const UpdateOutcome outcome = run.Go();
+    EXPECT_TRUE(outcome.Done()) << outcome.code;
+    EXPECT_EQ(run.ui.stages, (std::vector<S>{S::OpeningPort, S::WaitingForLoader,
+                                             S::ErasingRamStore, S::FlashingOs}));
+    EXPECT_TRUE(run.ui.asked.empty());
+    EXPECT_EQ(run.ui.reports, 1);
+    EXPECT_EQ(run.ui.facts.handheldDevice, 11);
+    EXPECT_EQ(run.ui.facts.flashCapacity, 0x400000u);
+    EXPECT_TRUE(run.FlashHolds(plan));
+    EXPECT_EQ(run.e.handheld.Mode(), HandheldMode::Os);
+}
+
+TEST(UpdateProcedure, AdvancedModeSendsTheLoaderAndWritesTheRamData) {
+    const UpdPlan plan = SmallOs(11, true);
+    HandheldConfig inDebugger;
+    Session run(plan, inDebugger, true);
+    const UpdateOutcome outcome = run.Go();
+    EXPECT_TRUE(outcome.Done()) << outcome.code;
+    EXPECT_EQ(run.ui.stages, (std::vector<S>{S::OpeningPort, S::WaitingForDebugger,
+                                             S::SendingLoader, S::WaitingForLoader,
+                                             S::ErasingRamStore, S::FlashingOs, S::InstallingRam}));
+    EXPECT_TRUE(run.ui.asked.empty()) << "advanced mode asks nothing";
+    EXPECT_TRUE(run.FlashHolds(plan));
+    const auto& ram = plan.ram[0];
+    EXPECT_TRUE(std::equal(ram.data.begin(), ram.data.end(), run.e.Ram().begin() + ram.address));
+}
+
+TEST(UpdateProcedure, RefusalsLeaveTheHandheldAsItWas) {
+    HandheldConfig weakBattery = LoaderRunning();
+    weakBattery.battery = 19;
+    HandheldConfig otherMaker;  // hardware id 1: device type 1, in its ROM debugger
+    otherMaker.hardwareId = 1;
+    UpdPlan tooBig = SmallOs();
+    tooBig.os.push_back({0x3FF000, Pattern(0x1001, 4), {}});
+    UpdPlan partial = SmallOs();
+    partial.os.push_back({0x1000, Pattern(100, 5), {}});
+    UpdPlan damaged = SmallOs();
+    struct Row {
+        const char* what;
+        UpdPlan plan;
+        HandheldConfig handheld;
+        bool advanced;
+        bool answer;
+        bool breakCrc;
+        TResult code;
+        std::optional<UpdateRefusal> refusal;
+        bool loaderKept;  // still running afterwards, for another run
+    };
+    const Row rows[] = {
+        {"file for another maker", SmallOs(3), LoaderRunning(), false, true, false, 0,
+         UpdateRefusal::FileNotForHalvex, true},
+        {"damaged file", damaged, LoaderRunning(), false, true, true, rc::UpdateCrcError, {}, true},
+        {"another model, the user says no", SmallOs(7), LoaderRunning(), false, false, false, 0,
+         UpdateRefusal::DeviceMismatch, true},
+        {"another maker's handheld", SmallOs(), otherMaker, true, true, false, 0,
+         UpdateRefusal::UnsupportedHandheld, false},
+        {"OS one byte too big", tooBig, LoaderRunning(), false, true, false, 0,
+         UpdateRefusal::ImageTooBig, false},
+        {"a section inside an erase block",
+         partial,
+         LoaderRunning(),
+         false,
+         true,
+         false,
+         rc::PartialSector,
+         {},
+         false},
+        {"battery at 19 %", SmallOs(), weakBattery, false, true, false, rc::BatteryLow, {}, false},
+        {"RAM data left out, the user says no",
+         SmallOs(11, true),
+         LoaderRunning(),
+         false,
+         false,
+         false,
+         rc::UserAbort,
+         {},
+         false},
+    };
+    for (const Row& r : rows) {
+        Session run(r.plan, r.handheld, r.advanced);
+        run.ui.answer = r.answer;
+        if (r.breakCrc) {
+            std::vector<uint8_t> bytes = BuildUpd(r.plan);
+            bytes.back() ^= 1;
+            std::ofstream(run.file.Path(), std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<std::streamsize>(bytes.size()));
+        }
+        const UpdateOutcome outcome = run.Go();
+        EXPECT_EQ(outcome.code, r.code) << r.what;
+        EXPECT_EQ(outcome.refused, r.refusal.has_value()) << r.what;
+        if (r.refusal) {
+            EXPECT_EQ(outcome.refusal, *r.refusal) << r.what;
+            EXPECT_EQ(run.ui.refused, std::vector<UpdateRefusal>{*r.refusal}) << r.what;
+        }
+        EXPECT_TRUE(run.Untouched() || r.advanced) << r.what;
+        EXPECT_EQ(run.e.Flash(), run.flashBefore) << r.what;
+        const bool loaderRuns = run.e.handheld.Mode() == HandheldMode::Loader;
+        if (!r.advanced) {
+            EXPECT_EQ(loaderRuns, r.loaderKept) << r.what;
+        }
+    }
+}
+
+TEST(UpdateProcedure, FileChecksComeBeforeThePortIsOpened) {
+    Session run(SmallOs(3));
+    EXPECT_TRUE(run.update.CheckFile().refused);
+    EXPECT_TRUE(run.ui.stages.empty());
+    EXPECT_EQ(run.e.handheld.PacketsReceived(), 0u);
+}
+
+TEST(UpdateProcedure, AnotherModelFlashedWhenTheUserSaysYes) {
+    const UpdPlan plan = SmallOs(7);
+    Session run(plan);
+    run.ui.answer = true;
+    EXPECT_TRUE(run.Go().Done());
+    EXPECT_EQ(run.ui.asked, std::vector<UpdateQuestion>{UpdateQuestion::FlashOtherDevice});
+    EXPECT_EQ(run.ui.facts.fileDevice, 7);
+    EXPECT_TRUE(run.FlashHolds(plan));
+}
+
+TEST(UpdateProcedure, RamDataLeftOutInNormalModeWhenTheUserAgrees) {
+    const UpdPlan plan = SmallOs(11, true);
+    Session run(plan);
+    run.ui.answer = true;
+    EXPECT_TRUE(run.Go().Done());
+    EXPECT_EQ(run.ui.asked, std::vector<UpdateQuestion>{UpdateQuestion::FlashWithoutRamData});
+    EXPECT_EQ(run.ui.facts.ramSize, 1000u);
+    EXPECT_EQ(run.e.Ram()[plan.ram[0].address], 0x5A) << "the RAM data stays out";
+}
+
+TEST(UpdateProcedure, WaitsEndWhenTheUiStopsWaitingOrTheUserStops) {
+    HandheldConfig silent = LoaderRunning();
+    silent.faults.silentLoader = true;
+    struct Row {
+        const char* what;
+        std::optional<int> stopAfterWaits;
+        TResult code;
+        int waits;
+    };
+    const Row rows[] = {
+        {"the time is up: the last attempt's code", {}, rc::CommTimeout, 3},
+        {"the user stops: a user abort", 2, rc::UserAbort, 2},
+    };
+    for (const Row& r : rows) {
+        Session run(SmallOs(), silent);
+        run.ui.stopAfterWaits = r.stopAfterWaits;
+        EXPECT_EQ(run.Go().code, r.code) << r.what;
+        EXPECT_EQ(run.ui.waits, r.waits) << r.what;
+        EXPECT_TRUE(run.Untouched()) << r.what;
+    }
+}
+
+TEST(UpdateProcedure, AStopBeforeTheFirstWriteTouchesNothing) {
+    Session run(SmallOs());
+    ASSERT_TRUE(run.update.CheckFile().Done());
+    ASSERT_TRUE(run.update.Connect("COM1", nullptr, 0, 0).Done());
+    run.ui.stop = true;
+    const UpdateOutcome outcome = run.update.CheckHandheld();
+    EXPECT_EQ(outcome.code, rc::UserAbort);
+    run.update.Finish(outcome);
+    EXPECT_TRUE(run.Untouched());
+}
+
+}  // namespace
