@@ -31,13 +31,10 @@ echo "== kestrel-flash info $upd"
 echo
 echo "== palmsim: a fresh handheld, reset into its ROM debugger"
 rm -rf "$handheld"
-sim_pid=
-trap '[ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null' EXIT
-rm -f "$work/palmsim.out" && mkfifo "$work/palmsim.out"
-"$bin/sim/palmsim" --state "$handheld" >"$work/palmsim.out" 2>"$work/palmsim.err" &
-sim_pid=$!
-exec 3<"$work/palmsim.out"
-read -r -t 10 pty <&3 || { cat "$work/palmsim.err"; exit 1; }
+source "$here/testing/palmsim.sh"
+trap 'palmsim_stop >/dev/null 2>&1' EXIT
+palmsim_start "$bin/sim/palmsim" "$work" --state "$handheld"
+pty=$palmsim_pty
 echo "serial line: $pty (state in $handheld)"
 
 echo
@@ -46,10 +43,7 @@ started=$SECONDS
 "$bin/cli/kestrel-flash" flash --advanced --high-speed --port "$pty" "$upd"
 echo "($((SECONDS - started)) s)"
 
-kill -TERM "$sim_pid"
-wait "$sim_pid"
-sim_pid=
-exec 3<&-
+palmsim_stop
 
 echo
 echo "== the handheld afterwards ($handheld/flash.bin, ram.bin)"

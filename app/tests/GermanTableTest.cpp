@@ -8,23 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "app/lang/tests/GermanRows.h"
 #include "base/ResultCodes.h"
 #include "base/StringIds.h"
 
 namespace {
 
 using Table = std::map<int, std::string>;
-
-struct Row {
-    int id;
-    const char* text;
-};
-
-constexpr Row kGerman[] = {
-#define KESTREL_TRANSLATION(id, text) {id, text},
-#include "app/lang/Strings_de.inc"
-#undef KESTREL_TRANSLATION
-};
 
 template <typename Rows>
 Table ToTable(const Rows& rows, std::vector<int>& duplicates) {

@@ -13,6 +13,7 @@
 #include "base/Stringmgr.h"
 #include "support/Forms.h"
 #include "support/ProgramFileEdge.h"
+#include "support/tests/LanguageFakes.h"
 
 namespace {
 
@@ -83,17 +84,6 @@ TEST(ProgramFile, TheRunningProgramAndItsParameters) {
     EXPECT_EQ(program->Parameters(), expected);
 }
 
-// A program that poses under another file name, with the platform's modules.
-class PosingProgram final : public ProgramFileEdge {
-public:
-    explicit PosingProgram(std::string name) : name_(std::move(name)) {}
-    std::string FileName() override { return name_; }
-    std::vector<std::string> Parameters() override { return {}; }
-
-private:
-    std::string name_;
-};
-
 // Modules that exist only by name, each an empty string table (what a module is natively),
 // and a record of which are held.
 class FakeModules final : public LanguageEdge {
@@ -127,12 +117,6 @@ private:
     };
     std::vector<std::string>& held_;
     std::vector<Module> modules_;
-};
-
-class CountingForm : public TReloadableForm {
-public:
-    void ReadFromResources() override { ++reads; }
-    int reads = 0;
 };
 
 TEST(Language, WithoutAModuleTheProgramsOwnTextsStay) {

@@ -6,35 +6,25 @@
 set -uo pipefail
 case_name=$1 kf=$2 palmsim=$3 mkupd=$4 work=$5/$1
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../testing/palmsim.sh"
 loader=$(dirname "$kf")/sys/Bootlet.prc
 rm -rf "$work" && mkdir -p "$work" || exit 1
 failures=0
-sim_pid=
 
 fail() { echo "FAIL ($case_name): $*"; failures=$((failures + 1)); }
 
-cleanup() { [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null; }
+cleanup() { palmsim_stop >/dev/null 2>&1; }
 trap cleanup EXIT
 
 # start_sim ARGS...: palmsim on the fresh state dir $work/state; sets $pty.
 start_sim() {
-  rm -f "$work/sim.out" && mkfifo "$work/sim.out"
-  "$palmsim" --state "$work/state" "$@" >"$work/sim.out" 2>"$work/sim.err" &
-  sim_pid=$!
-  exec 3<"$work/sim.out"
-  if ! read -r -t 10 pty <&3; then
-    cat "$work/sim.err"
-    fail "palmsim did not start"
-    exit 1
-  fi
+  palmsim_start "$palmsim" "$work" --state "$work/state" "$@" || { fail "palmsim did not start"; exit 1; }
+  pty=$palmsim_pty
 }
 
 # stop_sim: TERM makes palmsim write its state directory.
 stop_sim() {
-  kill -TERM "$sim_pid"
-  wait "$sim_pid" || fail "palmsim ended with $?"
-  sim_pid=
-  exec 3<&-
+  palmsim_stop || fail "palmsim ended with $?"
 }
 
 # flash ARGS...: runs kestrel-flash flash on the simulated handheld; sets $rc, and its

@@ -9,28 +9,19 @@
 #include <utility>
 #include <vector>
 
+#include "app/lang/tests/GermanRows.h"
 #include "base/ResourceModule.h"
 #include "base/ResultCodes.h"
 #include "base/Stringmgr.h"
 #include "support/Forms.h"
 #include "support/Language.h"
 #include "support/ProgramFileEdge.h"
+#include "support/tests/LanguageFakes.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
-
-struct Row {
-    int id;
-    const char* text;
-};
-
-constexpr Row kGerman[] = {
-#define KESTREL_TRANSLATION(id, text) {id, text},
-#include "app/lang/Strings_de.inc"
-#undef KESTREL_TRANSLATION
-};
 
 // The German table as LoadStringA hands it out in a Western code page; false when a
 // character has no place there.
@@ -60,23 +51,6 @@ bool Mapped(void* module) {
     if (VirtualQuery(reinterpret_cast<void*>(base), &info, sizeof info) == 0) return false;
     return info.State != MEM_FREE;
 }
-
-class CountingForm : public TReloadableForm {
-public:
-    void ReadFromResources() override { ++reads; }
-    int reads = 0;
-};
-
-// The test program under the wizard's name, in a folder of the test's.
-class PosingProgram final : public ProgramFileEdge {
-public:
-    explicit PosingProgram(std::string name) : name_(std::move(name)) {}
-    std::string FileName() override { return name_; }
-    std::vector<std::string> Parameters() override { return {}; }
-
-private:
-    std::string name_;
-};
 
 // A folder posing as the wizard's: Kestrelup.exe (only its name is needed) and whichever
 // modules a test puts beside it.
@@ -169,7 +143,7 @@ TEST_F(LanguageModule, EveryGermanTextComesBackExactly) {
     ASSERT_NE(selector_->LoadNewResourceModule(lang::German), nullptr);
     const bool western = GetACP() == 1252;
     int compared = 0;
-    for (const Row& row : kGerman) {
+    for (const TStringRow& row : kGerman) {
         std::string expected;
         const bool representable = ToWindows1252(row.text, expected);
         ASSERT_TRUE(representable || !western) << row.id;
