@@ -21,6 +21,9 @@ void CloseLog();
 int LogThreshold();
 void SetLogThreshold(int threshold);
 bool OpenLogFile(const char* path);
+// Whether a line could not be written to the log file opened last (a full disk, a file
+// system gone read-only): the narration there is incomplete.
+bool LogWriteFailed();
 
 // The last line formatted (empty before the first); lets tests see what was narrated.
 const char* LastLogLine();

@@ -108,6 +108,8 @@ uint32_t CountingSerialEdge::BytesWaiting() { return device_->BytesWaiting(); }
 
 bool CountingSerialEdge::Flush() { return device_->Flush(); }
 
+bool CountingSerialEdge::LineDropped() { return device_->LineDropped(); }
+
 // The link hands a packet's header over in one piece; its checksum byte keeps data that
 // merely starts like a header (an OS image may hold anything) from being counted.
 void CountingSerialEdge::CountPackets(const uint8_t* data, uint32_t count) {

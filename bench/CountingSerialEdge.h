@@ -44,6 +44,7 @@ public:
     bool ReadByte(uint8_t& byte) override;
     uint32_t BytesWaiting() override;
     bool Flush() override;
+    bool LineDropped() override;
 
 private:
     void CountPackets(const uint8_t* data, uint32_t count);

@@ -16,6 +16,10 @@ public:
     // Whether Ctrl-C was pressed since CatchInterrupts.
     virtual bool Interrupted() = 0;
     virtual bool StderrIsTerminal() = 0;
+    // Whether `path` names a serial device (a terminal device), not a file, a FIFO or another
+    // kind of device. A device that cannot be opened to tell (one in use) counts as one: the
+    // port says why it cannot be opened.
+    virtual bool IsSerialDevice(const std::string& path) = 0;
     // The folder that holds the running program; empty when it cannot be found.
     virtual std::string ProgramDirectory() = 0;
 };

@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -37,6 +39,16 @@ public:
     bool Interrupted() override { return gInterrupts != 0; }
 
     bool StderrIsTerminal() override { return ::isatty(STDERR_FILENO) == 1; }
+
+    bool IsSerialDevice(const std::string& path) override {
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return false;
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0) return true;
+        const bool terminal = ::isatty(fd) == 1;
+        ::close(fd);
+        return terminal;
+    }
 
     std::string ProgramDirectory() override {
         std::error_code error;

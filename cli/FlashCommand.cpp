@@ -8,17 +8,18 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <system_error>
 #include <thread>
 
 #include "base/Log.h"
-#include "base/StringIds.h"
-#include "base/Stringmgr.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleEdge.h"
 #include "cli/ConsoleProgress.h"
+#include "cli/Refusals.h"
 #include "link/CommPort.h"
+#include "link/Loader.h"
 #include "link/Pilotmanager.h"
 #include "link/UpdateProcedure.h"
 
@@ -46,6 +47,7 @@ struct FlashOptions {
 // Returns 0, or the exit status of a usage error (already reported).
 int ParseOptions(int argc, char** argv, FlashOptions& o) {
     bool loaderGiven = false;
+    std::set<std::string> given;
     for (int i = 0; i < argc; ++i) {
         std::string name = argv[i];
         std::string value;
@@ -65,6 +67,12 @@ int ParseOptions(int argc, char** argv, FlashOptions& o) {
         } else if (!takesValue && inlineValue) {
             return UsageError(kCommand, (name + " takes no value").c_str());
         }
+        // Which of two values was meant cannot be told; an empty one names nothing.
+        const bool option = name.size() > 1 && name[0] == '-';
+        if (option && !given.insert(name).second)
+            return UsageError(kCommand, (name + " is given twice").c_str());
+        if (takesValue && value.empty())
+            return UsageError(kCommand, (name + " needs a value").c_str());
         if (name == "--port") {
             o.port = value;
         } else if (name == "--loader") {
@@ -101,20 +109,6 @@ int ParseOptions(int argc, char** argv, FlashOptions& o) {
         return UsageError(kCommand,
                           "--loader goes with --advanced (in normal mode the loader already runs)");
     return 0;
-}
-
-// A text of the string table with its question cut off ("...\n\nAre you sure...?").
-std::string Statement(int id) {
-    const char* text = StringManager().TryGetString(id);
-    std::string s = text ? text : "";
-    if (const size_t cut = s.find("\n\n"); cut != std::string::npos) s.resize(cut);
-    return s;
-}
-
-std::string Format(const char* format, unsigned a, unsigned b = 0) {
-    char text[160];
-    std::snprintf(text, sizeof text, format, a, b);
-    return text;
 }
 
 // The update procedure's UI on a console: stages as lines or a bar, the wizard's questions
@@ -161,27 +155,7 @@ public:
     }
 
     void Refuse(UpdateRefusal refusal, const UpdateFacts& facts) override {
-        switch (refusal) {
-            case UpdateRefusal::FileNotForHalvex:
-                refusal_ = Statement(sid::FileNotForHalvex) +
-                           Format(" (the file is for device %u)", facts.fileDevice);
-                break;
-            case UpdateRefusal::UnsupportedHandheld:
-                refusal_ = Statement(sid::UnsupportedHandheld) +
-                           Format(" (the handheld reports device type %u)", facts.handheldDevice);
-                break;
-            case UpdateRefusal::DeviceMismatch:
-                refusal_ = Statement(sid::DeviceMismatch) +
-                           Format(" (the file is for device %u, the handheld is device %u)",
-                                  facts.fileDevice, facts.handheldDevice) +
-                           " Give --yes to flash it anyway; the loader keeps running for that.";
-                break;
-            case UpdateRefusal::ImageTooBig:
-                refusal_ = Statement(sid::ImageTooBig) +
-                           Format(" (the OS needs %u bytes, the flash holds %u)", facts.osSize,
-                                  facts.flashCapacity);
-                break;
-        }
+        refusal_ = RefusalText(refusal, facts);
     }
 
     void ReportHandheld(const UpdateFacts& facts) override {
@@ -237,15 +211,27 @@ int FailCode(TResult code) {
 }
 
 // What a failure code means here, where its own text says too little.
-void Explain(TResult code, bool advanced) {
+void Explain(TResult code, bool advanced, TPilotManager& manager) {
     if (code == rc::CommTimeout && !advanced)
         std::fprintf(stderr,
                      "No loader answered. Normal mode needs Bootlet running on the "
                      "handheld; a handheld in its ROM debugger needs --advanced.\n");
     if (code == rc::FlashStoreNotBlank)
         std::fprintf(stderr,
-                     "The OS is written, but the flash store behind it is not blank, so "
-                     "it was not set up (is this update installed already?).\n");
+                     "The OS is written, but the flash store behind it holds what this update "
+                     "did not write, so it was not set up.\n");
+    if (code == rc::ChipNotRecognised) {
+        const ChipListReply& chips = manager.Loader()->LastChipList();
+        std::fprintf(stderr,
+                     "The handheld's flash chip (maker 0x%X, device 0x%X) is not one the "
+                     "loader can program.\n",
+                     chips.count ? chips.chips[0].manufacturer : 0,
+                     chips.count ? chips.chips[0].device : 0);
+    }
+    if (code != rc::Success && manager.UpdateUnfinished())
+        std::fprintf(stderr,
+                     "The handheld holds an unfinished update and its loader keeps running: "
+                     "run kestrel-flash flash again (without --advanced) to finish it.\n");
 }
 
 }  // namespace
@@ -290,9 +276,7 @@ int RunFlash(int argc, char** argv) {
     std::string portName;
     std::error_code error;
     if (!std::filesystem::exists(o.port, error)) return Fail("no such device: " + o.port);
-    if (std::filesystem::is_regular_file(o.port, error) ||
-        std::filesystem::is_directory(o.port, error))
-        return Fail(o.port + " is not a serial device");
+    if (!console->IsSerialDevice(o.port)) return Fail(o.port + " is not a serial device");
     if (!PortName(o.port, portName))
         return Fail("the device name " + o.port + " is longer than " +
                     std::to_string(kMostPortName) + " characters; give a shorter path or link");
@@ -307,9 +291,12 @@ int RunFlash(int argc, char** argv) {
     if (outcome.Done()) outcome = update.CheckHandheld();
     if (outcome.Done()) outcome = update.Write();
     progress.EndLine();
-    Explain(outcome.code, o.advanced);
+    Explain(outcome.code, o.advanced, manager);
     update.Finish(outcome);
     CloseLog();
+    if (LogWriteFailed())
+        std::fprintf(stderr, "kestrel-flash %s: the log %s could not be written whole\n", kCommand,
+                     o.log.c_str());
     if (outcome.refused) return Fail(ui.Refusal());
     if (outcome.code != rc::Success) return FailCode(outcome.code);
     std::fprintf(stderr, "Done: the handheld holds the new OS%s.\n",

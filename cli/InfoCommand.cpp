@@ -5,12 +5,14 @@
 
 #include "cli/Commands.h"
 #include "image/UpdateFile.h"
+#include "link/UpdateProcedure.h"
 
 namespace {
 
 // Everything `info` reports, gathered once and then printed as text or JSON.
 struct FileInfo {
     TResult verify = rc::Success;
+    TResult check = rc::Success;  // the whole-file check flash makes before the first write
     uint16_t device = 0;
     bool headerRead = false;
     DesktopHeader header{};
@@ -25,6 +27,7 @@ struct FileInfo {
 
 void Gather(const char* path, FileInfo& info) {
     info.verify = VerifyUpdateFile(path);
+    info.check = CheckUpdateFile(path);
     info.device = IMGDevice(path);
     info.osSize = UpdateFileOsSize(path);
     info.ramSize = UpdateFileRamSize(path);
@@ -43,7 +46,9 @@ void Gather(const char* path, FileInfo& info) {
 void PrintText(const char* path, const FileInfo& info) {
     std::printf("file:         %s\n", path);
     std::printf("verify:       %d (%s)\n", info.verify, ErrorText(info.verify));
-    std::printf("device:       %u\n", info.device);
+    std::printf("check:        %d (%s)\n", info.check, ErrorText(info.check));
+    std::printf("device:       %u (%s)\n", info.device,
+                IsSupportedDevice(info.device) ? "Halvex" : "not for a Halvex handheld");
     if (info.headerRead) {
         std::printf("version:      %u.%u\n", info.header.versionMajor, info.header.versionMinor);
         std::printf("sectors:      %" PRIu32 "\n", info.header.sectors);
@@ -91,7 +96,10 @@ void PrintJson(const FileInfo& info) {
         out += "null";
     };
     number("verify", info.verify);
+    number("check", info.check);
     number("device", info.device);
+    key("halvex");
+    out += IsSupportedDevice(info.device) ? "true" : "false";
     headerNumber("version_major", info.header.versionMajor);
     headerNumber("version_minor", info.header.versionMinor);
     headerNumber("sectors", info.header.sectors);

@@ -1,15 +1,22 @@
 #include <cstdio>
 
 #include "cli/Commands.h"
-#include "image/UpdateFile.h"
+#include "cli/Refusals.h"
+#include "link/UpdateProcedure.h"
 
+// The file judged as flash judges it before it opens the port: the same findings, without a
+// handheld.
 int RunVerify(int argc, char** argv) {
     if (argc != 1 || argv[0][0] == '-') return UsageError("verify", "expected one FILE");
-    const TResult code = VerifyUpdateFile(argv[0]);
-    if (code == rc::Success) {
+    UpdateFacts facts;
+    const UpdateOutcome outcome = JudgeUpdateFile(argv[0], facts);
+    if (outcome.Done()) {
         std::printf("OK\n");
         return 0;
     }
-    std::printf("error %d: %s\n", code, ErrorText(code));
+    if (outcome.refused)
+        std::printf("refused: %s\n", RefusalText(outcome.refusal, facts).c_str());
+    else
+        std::printf("error %d: %s\n", outcome.code, ErrorText(outcome.code));
     return 1;
 }

@@ -77,6 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const char* path = g_path.c_str();
     // Only what the readers do with hostile bytes matters here, not what they conclude.
     (void)VerifyUpdateFile(path);
+    (void)CheckUpdateFile(path);
     IMGDevice(path);
     UpdateFileOsSize(path);
     UpdateFileRamSize(path);

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <new>
+#include <system_error>
+#include <vector>
 
 #include "base/ByteOrder.h"
 #include "base/Crc16.h"
@@ -34,7 +37,11 @@ bool FinalisesFlashStore(uint16_t versionMinor, uint16_t finaliseFlag) {
 }
 
 bool TUpdateFile::Open(const char* path) {
-    file_.reset(path ? std::fopen(path, "rb") : nullptr);
+    file_.reset();
+    if (!path) return false;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(std::filesystem::path(path), error)) return false;
+    file_.reset(std::fopen(path, "rb"));
     return IsOpen();
 }
 
@@ -200,6 +207,69 @@ TResult TUpdateFile::ReadFinalisation(bool& finalise) {
     }
     finalise = FinalisesFlashStore(header.versionMinor, flag);
     return rc::Success;
+}
+
+TResult TUpdateFile::CheckWhole() {
+    DesktopHeader header;
+    UpdateMap update;
+    // Reading the update map runs the integrity check first.
+    if (const TResult r = ReadHeader(header)) return r;
+    if (const TResult r = ReadUpdateMap(update)) return r;
+
+    // Relative sectors 0 .. sectors - 1 are the ones the CRC vouches for; data anywhere else
+    // could be anything. 64-bit, so that no start and length can wrap into range.
+    const uint64_t covered = header.sectors;
+    const auto inside = [covered](uint64_t first, uint64_t count) {
+        return first + count <= covered;
+    };
+    // A map of no sectors is absent, wherever its start points.
+    if (!inside(0, 1) || (update.osMapSectors && !inside(update.osMapStart, update.osMapSectors)) ||
+        (update.ramMapSectors && !inside(update.ramMapStart, update.ramMapSectors)))
+        return rc::UpdateNotCovered;
+    OsMap os;
+    RamMap ram;
+    if (const TResult r = ReadOsMap(os)) return r;
+    if (const TResult r = ReadRamMap(ram)) return r;
+
+    struct Span {
+        uint64_t begin, end;
+    };
+    std::vector<Span> written;
+    uint8_t block[osmap::kBlockSize];
+    for (const OsSection& s : os.Sections()) {
+        // The data goes to flash in whole blocks, padding included.
+        const uint64_t blocks = (uint64_t{s.size} + osmap::kBlockSize - 1) / osmap::kBlockSize;
+        constexpr uint32_t kSectorsPerBlock = osmap::kBlockSize / kSectorSize;
+        if (!inside(s.sector, blocks * kSectorsPerBlock)) return rc::UpdateNotCovered;
+        uint16_t crc = 0;
+        uint32_t left = s.size;
+        for (uint64_t b = 0; b < blocks; ++b) {
+            const auto sector = static_cast<uint32_t>(s.sector + b * kSectorsPerBlock);
+            if (const TResult r = ExtractSectors(sector, kSectorsPerBlock, block)) return r;
+            const uint32_t n = std::min<uint32_t>(left, osmap::kBlockSize);
+            crc = Crc16Update(crc, block, n);
+            left -= n;
+        }
+        if (crc != s.crc) return rc::SectionCrcError;
+        if (blocks) written.push_back({s.offset, s.offset + blocks * osmap::kBlockSize});
+    }
+    std::sort(written.begin(), written.end(),
+              [](const Span& a, const Span& b) { return a.begin < b.begin; });
+    for (size_t i = 1; i < written.size(); ++i)
+        if (written[i].begin < written[i - 1].end) return rc::SectionsOverlap;
+
+    for (const RamSection& s : ram.Sections()) {
+        const uint64_t sectors = (uint64_t{s.size} + kSectorSize - 1) / kSectorSize;
+        if (!inside(s.sector, sectors)) return rc::UpdateNotCovered;
+        if (uint64_t{s.address} + s.size > (uint64_t{1} << 32)) return rc::RamOutside;
+    }
+    return rc::Success;
+}
+
+TResult CheckUpdateFile(const char* path) {
+    TUpdateFile file;
+    if (!file.Open(path)) return rc::UpdateOpenError;
+    return file.CheckWhole();
 }
 
 TResult VerifyUpdateFile(const char* path) {

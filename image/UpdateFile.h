@@ -72,7 +72,8 @@ public:
     TUpdateFile(const TUpdateFile&) = delete;
     TUpdateFile& operator=(const TUpdateFile&) = delete;
 
-    // False when the file cannot be opened; the caller picks the code for that.
+    // False when the file cannot be opened, or is no regular file (a FIFO or a device would
+    // block the reader or never end); the caller picks the code for that.
     bool Open(const char* path);
     bool IsOpen() const { return file_ != nullptr; }
     void Close() { file_.reset(); }
@@ -106,6 +107,13 @@ public:
     // 4 and later, the finalise flag.
     [[nodiscard]] TResult ReadFinalisation(bool& finalise);
 
+    // The whole file, as it must be before anything on a handheld is touched: the integrity
+    // check and both maps, then that the header's sectors cover the maps and every section's
+    // data (-310), that each OS section's data has the checksum its map gives it (-311),
+    // that no two OS sections are written over the same flash (-312), and that no RAM
+    // section runs past the end of the address space (-313).
+    [[nodiscard]] TResult CheckWhole();
+
 private:
     struct Closer {
         void operator()(std::FILE* file) const { std::fclose(file); }
@@ -120,6 +128,9 @@ private:
 
 // The integrity check of the file at `path`; -308 when it cannot be opened.
 [[nodiscard]] TResult VerifyUpdateFile(const char* path);
+
+// TUpdateFile::CheckWhole of the file at `path`; -308 when it cannot be opened.
+[[nodiscard]] TResult CheckUpdateFile(const char* path);
 
 // The device code of the header; 0 when the file or its first sector cannot be read.
 uint16_t IMGDevice(const char* path);

@@ -88,6 +88,11 @@ TResult TCmd::IssueCmd(uint8_t command, const uint8_t* body, uint16_t bodyLength
                 }
                 PrintMessage(5, "Bad Response: ctrl:%d id:%d size: %d\n", rxType, rxId, rxSize);
             } else if (slk_->Port()->BytesAvailable() == 0) {
+                // A line that is gone will bring nothing, however long we wait.
+                if (slk_->Port()->LineDropped()) {
+                    PrintMessage(3, "Line dropped\n");
+                    return rc::ConnectionLost;
+                }
                 // Nothing to chew on: give the core back until the next byte can be there.
                 clock.SleepMs(1);
             }

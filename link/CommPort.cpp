@@ -76,6 +76,8 @@ TResult TCommPort::Flush() {
 
 bool TCommPort::ReadByte(uint8_t* buffer) { return open_ && buffer && handle_->ReadByte(*buffer); }
 
+bool TCommPort::LineDropped() { return open_ && handle_->LineDropped(); }
+
 uint32_t TCommPort::BytesAvailable() {
     if (!open_) return 0;
     return handle_->BytesWaiting();

@@ -24,6 +24,8 @@ public:
     [[nodiscard]] TResult Flush();
     bool ReadByte(uint8_t* buffer);
     uint32_t BytesAvailable();
+    // Whether the open port's far end has hung up; false for a closed port.
+    bool LineDropped();
 
     bool IsOpen() const { return open_ != 0; }
     const char* PortName() const { return portName_; }

@@ -96,6 +96,17 @@ EraseBlock BlockOf(const ChipTable& table, const Spot& spot) {
     return EraseBlockAt(chip.manufacturer, chip.device, spot.inChip);
 }
 
+// The header word the finaliser gives the free chunk at `offset`: it reaches to the end of
+// flash, and keeps the flags of the blank word it replaces.
+uint32_t ChunkWord(uint32_t offset, uint32_t total, uint32_t oldWord) {
+    return (((total - offset) & chunk::kSizeMask) | (oldWord & chunk::kFlagsMask)) -
+           chunk::kHeaderSize;
+}
+
+// How far back from the free chunk the loader finds a run is searched for the chunk an
+// earlier run wrote; a fresh store has it right after the heap header.
+constexpr uint32_t kMostChunkSearch = 0x10000;
+
 void FillOmg(uint8_t* block, const ChipTable& table, uint32_t diskSize) {
     byteorder::PutBE16(block + omg::kNumChips, table.count);
     byteorder::PutBE16(block + omg::kChip0Manufacturer, table.chips[0].manufacturer);
@@ -183,9 +194,9 @@ TResult TLoader::Handshake() {
 
 TResult TLoader::BuildChipTable() {
     if (!cmd_) return rc::NoEngine;
-    ChipListReply reply;
-    if (const TResult r = cmd_->GetChipList(&reply)) return r;
-    return FillChipTable(chips_, reply);
+    chipList_ = ChipListReply{};
+    if (const TResult r = cmd_->GetChipList(&chipList_)) return r;
+    return FillChipTable(chips_, chipList_);
 }
 
 uint32_t TLoader::FlashCapacity() const { return flashmap::Capacity(chips_); }
@@ -252,9 +263,35 @@ TResult TLoader::RangeChecksum(uint32_t offset, uint32_t length, uint16_t* check
     return cmd_->RangeChecksum(FlashBase() + offset, length, checksum);
 }
 
+TResult TLoader::RamChecksum(uint32_t address, uint32_t length, uint16_t* checksum) {
+    if (!cmd_) return rc::NoEngine;
+    return cmd_->RangeChecksum(address, length, checksum);
+}
+
 TResult TLoader::WriteRAM(uint32_t address, const uint8_t* data, uint16_t count) {
     if (!cmd_) return rc::NoEngine;
     return cmd_->WriteRAM(address, data, count);
+}
+
+TResult TLoader::FindWrittenChunk(uint32_t from, uint32_t freeChunk, bool& written) {
+    // The chunk an earlier run of this update wrote is no longer free, so the loader finds
+    // the next one: look at the words before it for one holding what the finaliser writes.
+    written = false;
+    if (freeChunk < from || freeChunk - from > kMostChunkSearch) return rc::Success;
+    uint8_t words[1024];
+    for (uint32_t at = from; at < freeChunk; at += sizeof words) {
+        const auto count = static_cast<uint16_t>(std::min<uint32_t>(sizeof words, freeChunk - at));
+        if (const TResult r = RB(at, words, count)) return r;
+        for (uint16_t i = 0; i + 4 <= count; i += 4) {
+            const uint32_t word = byteorder::GetBE32(words + i);
+            if (word == ChunkWord(at + i, FlashCapacity(), word + chunk::kHeaderSize)) {
+                PrintMessage(3, "free chunk already sized at: 0x%lx\n", Ul(at + i));
+                written = true;
+                return rc::Success;
+            }
+        }
+    }
+    return rc::Success;
 }
 
 TResult TLoader::FinaliseFlashStore() {
@@ -282,47 +319,63 @@ TResult TLoader::FinaliseFlashStore() {
     PrintMessage(3, "Read OMG at flash offset: 0x%lx\n", Ul(omgOffset));
     uint8_t block[omg::kSize];
     if (const TResult r = RB(omgOffset, block, omg::kSize)) return r;
-    if (byteorder::GetBE16(block + omg::kNumChips) != omg::kBlank) return rc::FlashStoreNotBlank;
-
+    // Each structure is written when blank and left when it already holds what this update
+    // writes: a finalisation cut short is completed by the next run. Anything else is a
+    // store this update did not make, and is refused.
+    const bool omgBlank = byteorder::GetBE16(block + omg::kNumChips) == omg::kBlank;
     const uint32_t diskStart = byteorder::GetBE32(block + omg::kDiskStart);
     const uint32_t diskOffset = (diskStart | kDiskStartBits) - base;
     const uint32_t diskSize = total - diskOffset - kDiskReserve;
-    FillOmg(block, chips_, diskSize);
-    PrintMessage(3, "Write OMG: num_chips 0x%x chip[0].devcode: 0x%x\n", chips_.count,
-                 chips_.chips[0].device);
-    PrintMessage(3, "           disk_start: 0x%lx  disk_size: 0x%lx\n", Ul(diskStart),
-                 Ul(diskSize));
-    if (const TResult r = WB(omgOffset, block, omg::kSize)) return r;
+    uint8_t wanted[omg::kSize];
+    std::memcpy(wanted, block, sizeof wanted);
+    FillOmg(wanted, chips_, diskSize);
+    if (omgBlank) {
+        PrintMessage(3, "Write OMG: num_chips 0x%x chip[0].devcode: 0x%x\n", chips_.count,
+                     chips_.chips[0].device);
+        PrintMessage(3, "           disk_start: 0x%lx  disk_size: 0x%lx\n", Ul(diskStart),
+                     Ul(diskSize));
+        if (const TResult r = WB(omgOffset, wanted, omg::kSize)) return r;
+    } else if (std::memcmp(block, wanted, sizeof wanted) != 0) {
+        return rc::FlashStoreNotBlank;
+    }
 
     const uint32_t heapOffset = diskOffset + kDiskReserve;
     PrintMessage(3, "Read heap2 header at flash_offset 0x%lx\n", Ul(heapOffset));
     uint8_t header[heap2::kHeaderSize];
     if (const TResult r = RB(heapOffset, header, heap2::kHeaderSize)) return r;
-    if (byteorder::GetBE32(header + heap2::kHeapSize) != heap2::kBlank)
-        return rc::FlashStoreNotBlank;
+    const bool heapBlank = byteorder::GetBE32(header + heap2::kHeapSize) == heap2::kBlank;
     const uint32_t heapSize = total - heapOffset;
-    byteorder::PutBE32(header + heap2::kHeapSize, heapSize);
-    byteorder::PutBE32(header + heap2::kHalfSize, (heapSize - 4) / 2);
-    PrintMessage(3, "write heap2 hdr: heap size 0x%lx\n", Ul(heapSize));
-    if (const TResult r = WB(heapOffset, header, heap2::kHeaderSize)) return r;
+    uint8_t wantedHeader[heap2::kHeaderSize];
+    std::memcpy(wantedHeader, header, sizeof wantedHeader);
+    byteorder::PutBE32(wantedHeader + heap2::kHeapSize, heapSize);
+    byteorder::PutBE32(wantedHeader + heap2::kHalfSize, (heapSize - 4) / 2);
+    if (heapBlank) {
+        PrintMessage(3, "write heap2 hdr: heap size 0x%lx\n", Ul(heapSize));
+        if (const TResult r = WB(heapOffset, wantedHeader, heap2::kHeaderSize)) return r;
+    } else if (std::memcmp(header, wantedHeader, sizeof header) != 0) {
+        return rc::FlashStoreNotBlank;
+    }
 
+    const uint32_t firstChunk = heapOffset + heap2::kHeaderSize;
     uint32_t chunkAddress = 0;
-    if (const TResult r =
-            cmd_->FindFreeChunk(base + heapOffset + heap2::kHeaderSize, &chunkAddress))
-        return r;
+    if (const TResult r = cmd_->FindFreeChunk(base + firstChunk, &chunkAddress)) return r;
     // As with the OMG: a chunk outside flash must not become offset 0.
     if (!flashmap::AddressInFlash(chips_, chunkAddress)) return rc::PastEndOfFlash;
     const uint32_t chunkOffset = chunkAddress - base;
-    PrintMessage(3, "bootlet found free chunk at: 0x%lx\n", Ul(chunkOffset));
-    if (const TResult r = RB(chunkOffset, word, sizeof word)) return r;
-    const uint32_t oldWord = byteorder::GetBE32(word);
-    if ((oldWord & chunk::kSizeMask) != chunk::kSizeMask) return rc::FlashStoreNotBlank;
-    const uint32_t newWord =
-        (((total - chunkOffset) & chunk::kSizeMask) | (oldWord & chunk::kFlagsMask)) -
-        chunk::kHeaderSize;
-    PrintMessage(3, "Writing new size 0x%lx\n", Ul(newWord));
-    byteorder::PutBE32(word, newWord);
-    if (const TResult r = WB(chunkOffset, word, sizeof word)) return r;
+    bool chunkWritten = false;
+    if (!heapBlank) {
+        if (const TResult r = FindWrittenChunk(firstChunk, chunkOffset, chunkWritten)) return r;
+    }
+    if (!chunkWritten) {
+        PrintMessage(3, "bootlet found free chunk at: 0x%lx\n", Ul(chunkOffset));
+        if (const TResult r = RB(chunkOffset, word, sizeof word)) return r;
+        const uint32_t oldWord = byteorder::GetBE32(word);
+        if ((oldWord & chunk::kSizeMask) != chunk::kSizeMask) return rc::FlashStoreNotBlank;
+        const uint32_t newWord = ChunkWord(chunkOffset, total, oldWord);
+        PrintMessage(3, "Writing new size 0x%lx\n", Ul(newWord));
+        byteorder::PutBE32(word, newWord);
+        if (const TResult r = WB(chunkOffset, word, sizeof word)) return r;
+    }
 
     const uint32_t lastWord = total - 4;
     PrintMessage(3, "Writing NULL at end of flash 0x%lx\n", Ul(lastWord));

@@ -52,6 +52,8 @@ public:
 
     [[nodiscard]] TResult BuildChipTable();
     const ChipTable& Chips() const { return chips_; }
+    // The chips as the loader last reported them, the ones not recognised included.
+    const ChipListReply& LastChipList() const { return chipList_; }
     uint32_t FlashCapacity() const;
     uint32_t FlashBase() const { return chips_.chips[0].start; }
 
@@ -65,6 +67,11 @@ public:
     // The loader's checksum of a flash range; a result code on failure.
     [[nodiscard]] TResult RangeChecksum(uint32_t offset, uint32_t length, uint16_t* checksum);
     [[nodiscard]] TResult WriteRAM(uint32_t address, const uint8_t* data, uint16_t count);
+    // The loader's checksum of a RAM range, by handheld address.
+    [[nodiscard]] TResult RamChecksum(uint32_t address, uint32_t length, uint16_t* checksum);
+    // Fills in the flash store behind a freshly flashed OS. Fields that already hold what
+    // this update writes count as done, so an interrupted finalisation can be completed; a
+    // store holding anything else is refused with -1.
     [[nodiscard]] TResult FinaliseFlashStore();
 
     // Whether `offset` is in flash and starts an erase block of its chip.
@@ -74,6 +81,9 @@ public:
     TCmd* Cmd() const { return cmd_.get(); }
 
 private:
+    // Whether the words from flash offset `from` up to the free chunk the loader found hold a
+    // chunk header as the finaliser writes it.
+    [[nodiscard]] TResult FindWrittenChunk(uint32_t from, uint32_t freeChunk, bool& written);
     // The program-flash command for `offset`, inside the erase block that holds it.
     [[nodiscard]] TResult Program(uint32_t offset, const uint8_t* data, uint16_t count);
 
@@ -82,4 +92,5 @@ private:
     uint16_t secondWord_ = 51;
     std::unique_ptr<TCmd> cmd_;
     ChipTable chips_;
+    ChipListReply chipList_;
 };

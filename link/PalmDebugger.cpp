@@ -58,6 +58,7 @@ TResult TPalmDebugger::Transact(uint16_t bodyLength, uint32_t timeoutMs, bool ex
             }
             PrintMessage(5, "Bad Response: ctrl:%d id:%d size: %d\n", rxType, rxId, rxSize);
         } else if (slk_->Port()->BytesAvailable() == 0) {
+            if (slk_->Port()->LineDropped()) return rc::ConnectionLost;
             clock.SleepMs(1);
         }
     } while (ElapsedMs(start, clock.NowMs()) < timeoutMs || status == rc::ReceivingPacket);

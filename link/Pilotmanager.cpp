@@ -75,9 +75,13 @@ TResult TPilotManager::UploadLoader(const uint8_t* image, uint32_t size, uint32_
 TResult TPilotManager::StartLoader() {
     if (!port_ || !slk_ || !loader_ || !loader_->Cmd()) return rc::NoEngine;
     LinkClock().SleepMs(kLoaderSettleMs);
-    if (loader_->Handshake() != rc::Success) return rc::CommTimeout;
+    // A loader not answering yet is worth another try; a line that is gone is not.
+    if (loader_->Handshake() != rc::Success)
+        return port_->LineDropped() ? rc::ConnectionLost : rc::CommTimeout;
     if (loader_->LoaderVersion() < kMinLoaderVersion) return rc::BadLoaderVersion;
-    if (loader_->BuildChipTable() != rc::Success) return rc::CommError;
+    // A chip the loader cannot program is named as such: it is no fault of the line.
+    if (const TResult r = loader_->BuildChipTable())
+        return r == rc::ChipNotRecognised ? r : rc::CommError;
     // An unanswered hardware-id query leaves the device type 0; that is the page's concern.
     (void)loader_->QueryDeviceType(&deviceType_);
     // The loader is reached at the connecting speed; should the switch fail, the next command
@@ -115,6 +119,7 @@ TResult TPilotManager::FlashCapacity(uint32_t* bytes) {
 
 TResult TPilotManager::EraseRamStore() {
     if (!loader_) return rc::NoEngine;
+    unfinished_ = true;
     uint32_t base = 0;
     if (const TResult r = loader_->RamBase(&base)) return r;
     const uint32_t address = base + kRamStoreOffset;  // wraps, as the handheld's bus does
@@ -130,18 +135,31 @@ TResult TPilotManager::EraseRamStore() {
 TResult TPilotManager::FlashOsImage(const char* path) {
     if (!loader_) return rc::NotConnected;
     UpdateJob job(callback_, loader_.get(), options_.advancedMode);
-    return job.FlashOsImage(path);
+    const TResult result = job.FlashOsImage(path);
+    // Advanced mode is finished by its RAM data.
+    if (result == rc::Success && !options_.advancedMode) unfinished_ = false;
+    return result;
 }
 
 TResult TPilotManager::InstallRamImage(const char* path) {
     if (!loader_) return rc::NotConnected;
     UpdateJob job(callback_, loader_.get(), options_.advancedMode);
-    return job.InstallRamImage(path);
+    const TResult result = job.InstallRamImage(path);
+    if (result == rc::Success) unfinished_ = false;
+    return result;
 }
 
 TResult TPilotManager::Disconnect() {
-    // The loader leaves whether or not its goodbye is answered; the port closes either way.
-    if (state_ == LoaderConnected && loader_ && loader_->Cmd()) (void)loader_->Cmd()->Leave();
+    if (state_ == LoaderConnected && loader_ && loader_->Cmd()) {
+        if (!unfinished_) {
+            // The loader leaves whether or not its goodbye is answered; the port closes
+            // either way.
+            (void)loader_->Cmd()->Leave();
+        } else if (port_ && port_->BaudRate() != kConnectRate) {
+            // A loader that does not follow is found out by the next run's silence.
+            (void)SetBaudRate(kConnectRate);
+        }
+    }
     state_ = Idle;
     if (!port_) return rc::Success;
     return port_->Close();

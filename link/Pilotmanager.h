@@ -45,7 +45,15 @@ public:
     [[nodiscard]] TResult EraseRamStore();
     [[nodiscard]] TResult FlashOsImage(const char* path);
     [[nodiscard]] TResult InstallRamImage(const char* path);
+    // Tells the loader to leave and closes the port. While an update is unfinished (below)
+    // the loader is not told to leave: the handheld would boot half an OS and could not be
+    // reached again without its ROM debugger. It is put back to the speed a fresh loader
+    // listens at instead, so that the next run finds it.
     [[nodiscard]] TResult Disconnect();
+
+    // From the RAM-store erase until the OS (and in advanced mode the RAM data) is written
+    // whole, the handheld holds no working OS.
+    bool UpdateUnfinished() const { return unfinished_; }
 
     State CurrentState() const { return static_cast<State>(state_); }
     TCommPort* Port() const { return port_.get(); }
@@ -53,6 +61,7 @@ public:
 
 private:
     uint8_t state_ = Idle;
+    bool unfinished_ = false;
     uint8_t deviceType_ = 0;
     std::unique_ptr<TCommPort> port_;
     std::unique_ptr<TSLK> slk_;

@@ -36,6 +36,9 @@ public:
     virtual bool ReadByte(uint8_t& byte) = 0;
     virtual uint32_t BytesWaiting() = 0;
     virtual bool Flush() = 0;
+    // Whether the far end has hung up (a cable pulled, a device gone): nothing will come any
+    // more, however long one waits.
+    virtual bool LineDropped() = 0;
 };
 
 // The platform's serial device (Win32 COM port, or a POSIX terminal device path).

@@ -156,6 +156,12 @@ public:
         return static_cast<uint32_t>(n);
     }
 
+    bool LineDropped() override {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 0) < 0) return false;
+        return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    }
+
     bool Flush() override {
         // tcdrain waits for the line to be idle, which is what the Win32 driver's
         // FlushFileBuffers promises too.

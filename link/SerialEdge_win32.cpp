@@ -75,6 +75,13 @@ public:
 
     bool Flush() override { return FlushFileBuffers(handle_) != 0; }
 
+    // A device that is gone no longer answers for its state.
+    bool LineDropped() override {
+        DWORD errors = 0;
+        COMSTAT status{};
+        return !ClearCommError(handle_, &errors, &status);
+    }
+
 private:
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     DCB dcb_{};

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "base/Crc16.h"
 #include "base/Log.h"
 #include "link/Guicallback.h"
 #include "link/Loader.h"
@@ -190,12 +191,14 @@ TResult UpdateJob::WriteRamSection(TUpdateFile& file, const RamSection& section,
     uint32_t sector = section.sector;
     uint32_t address = section.address;
     uint32_t written = 0;
+    uint16_t crc = 0;
     for (;;) {
         const uint32_t chunk = std::min(remaining, kRamChunk);
         const uint32_t sectors = (chunk + kSector - 1) / kSector;
         if (const TResult r = file.ExtractSectors(sector, sectors, buffer)) return r;
         const auto count = static_cast<uint16_t>(chunk);
         if (const TResult r = loader_->WriteRAM(address, buffer.data(), count)) return r;
+        crc = Crc16Update(crc, buffer.data(), count);
         sector += sectors;
         address += kRamChunk;
         written += Thousands(chunk);
@@ -203,5 +206,11 @@ TResult UpdateJob::WriteRamSection(TUpdateFile& file, const RamSection& section,
         if (remaining == chunk) break;
         remaining -= chunk;
     }
+    // Writes past the end of the handheld's RAM are acknowledged and go nowhere; only the
+    // checksum tells, and RAM data that is not there must not pass as installed.
+    uint16_t onHandheld = 0;
+    if (const TResult r = loader_->RamChecksum(section.address, section.size, &onHandheld))
+        return r;
+    if (onHandheld != crc) return rc::RamOutside;
     return rc::Success;
 }

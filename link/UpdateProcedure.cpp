@@ -13,6 +13,8 @@ namespace {
 
 // What a loader listens at when it starts, and so what a run that finds it running expects.
 constexpr uint32_t kResetLineSpeed = 57600;
+// The RAM base of a hardware id the kit does not know.
+constexpr uint32_t kUnknownRamBase = 0xFFFFFFFF;
 
 // Which failures of a wait's attempt are worth another try: the handheld may not be
 // listening yet. Anything else (an image without the loader's entry mark, a port that is
@@ -25,27 +27,49 @@ bool LoaderMayAnswerLater(TResult code) { return code == rc::CommTimeout; }
 
 }  // namespace
 
-bool IsSupportedDevice(uint8_t code) {
+bool IsSupportedDevice(uint16_t code) {
     return std::find(std::begin(kSupportedDevices), std::end(kSupportedDevices), code) !=
            std::end(kSupportedDevices);
 }
 
-bool DeviceMatches(uint8_t handheld, uint8_t file) {
-    const auto family24 = [](uint8_t c) { return c == 2 || c == 4; };
+bool DeviceMatches(uint8_t handheld, uint16_t file) {
+    const auto family24 = [](uint16_t c) { return c == 2 || c == 4; };
     return (family24(handheld) && family24(file)) || handheld == file;
 }
 
 UpdateProcedure::UpdateProcedure(TPilotManager& manager, UpdateUi& ui, std::string updateFile)
     : manager_(manager), ui_(ui), file_(std::move(updateFile)) {}
 
-UpdateOutcome UpdateProcedure::CheckFile() {
-    if (const TResult r = VerifyUpdateFile(file_.c_str())) return UpdateOutcome::Code(r);
-    facts_.fileDevice = static_cast<uint8_t>(IMGDevice(file_.c_str()));
-    if (!IsSupportedDevice(facts_.fileDevice)) {
-        ui_.Refuse(UpdateRefusal::FileNotForHalvex, facts_);
+UpdateOutcome JudgeUpdateFile(const char* path, UpdateFacts& facts) {
+    if (const TResult r = CheckUpdateFile(path)) return UpdateOutcome::Code(r);
+    facts.fileDevice = IMGDevice(path);
+    if (!IsSupportedDevice(facts.fileDevice))
         return UpdateOutcome::Refused(UpdateRefusal::FileNotForHalvex);
-    }
     return {};
+}
+
+UpdateOutcome UpdateProcedure::CheckFile() {
+    const UpdateOutcome outcome = JudgeUpdateFile(file_.c_str(), facts_);
+    if (outcome.refused) ui_.Refuse(outcome.refusal, facts_);
+    return outcome;
+}
+
+TResult UpdateProcedure::CheckRamSections() {
+    TUpdateFile file;
+    if (!file.Open(file_.c_str())) return rc::UpdateReadError;
+    RamMap map;
+    if (const TResult r = file.ReadRamMap(map)) return r;
+    if (map.count == 0) return rc::Success;
+    uint32_t base = 0;
+    if (const TResult r = manager_.Loader()->RamBase(&base)) return r;
+    // RAM lies between its base and the flash above it; a handheld of unknown kind has no
+    // RAM the kit knows of.
+    const uint32_t flash = manager_.Loader()->FlashBase();
+    const uint64_t end = flash > base ? flash : (uint64_t{1} << 32);
+    if (base == kUnknownRamBase) return rc::RamOutside;
+    for (const RamSection& s : map.Sections())
+        if (s.address < base || uint64_t{s.address} + s.size > end) return rc::RamOutside;
+    return rc::Success;
 }
 
 template <typename Attempt, typename Retry>
@@ -99,8 +123,12 @@ UpdateOutcome UpdateProcedure::CheckHandheld() {
         if (const TResult r = manager_.CheckBattery()) return UpdateOutcome::Code(r);
     }
 
+    // Once more, right before the first write: the file may have changed since it was judged.
+    if (UpdateOutcome judged = JudgeUpdateFile(file_.c_str(), facts_); !judged.Done()) {
+        if (judged.refused) ui_.Refuse(judged.refusal, facts_);
+        return judged;
+    }
     facts_.handheldDevice = manager_.DeviceType();
-    facts_.fileDevice = static_cast<uint8_t>(IMGDevice(file_.c_str()));
     if (advanced) {
         if (!IsSupportedDevice(facts_.handheldDevice)) {
             ui_.Refuse(UpdateRefusal::UnsupportedHandheld, facts_);
@@ -131,8 +159,11 @@ UpdateOutcome UpdateProcedure::CheckHandheld() {
     }
 
     facts_.ramSize = UpdateFileRamSize(file_.c_str());
-    if (!advanced && facts_.ramSize != 0 && !ui_.Ask(UpdateQuestion::FlashWithoutRamData, facts_))
+    if (advanced) {
+        if (const TResult r = CheckRamSections()) return UpdateOutcome::Code(r);
+    } else if (facts_.ramSize != 0 && !ui_.Ask(UpdateQuestion::FlashWithoutRamData, facts_)) {
         return UpdateOutcome::Code(rc::UserAbort);
+    }
     if (ui_.StopRequested()) return UpdateOutcome::Code(rc::UserAbort);
     return {};
 }

@@ -12,13 +12,14 @@
 
 class TPilotManager;
 
-// The device codes the kit is made for; every other code is another maker's handheld.
-inline constexpr uint8_t kSupportedDevices[] = {6, 7, 11, 15};
-bool IsSupportedDevice(uint8_t code);
+// The device codes the kit is made for; every other code is another maker's handheld. Codes
+// compare in all their 16 bits: 267 is not 11.
+inline constexpr uint16_t kSupportedDevices[] = {6, 7, 11, 15};
+bool IsSupportedDevice(uint16_t code);
 
 // Whether a file made for device `file` suits handheld `handheld`: the same code, where 2 and
 // 4 are one family.
-bool DeviceMatches(uint8_t handheld, uint8_t file);
+bool DeviceMatches(uint8_t handheld, uint16_t file);
 
 // The stages of an update, each announced as it begins.
 enum class UpdateStage {
@@ -47,7 +48,7 @@ enum class UpdateQuestion {
 
 // What the procedure knows when it asks, refuses or reports; 0 where not yet known.
 struct UpdateFacts {
-    uint8_t fileDevice = 0;      // the low byte of the file's device code, as compared
+    uint16_t fileDevice = 0;     // the file's device code
     uint8_t handheldDevice = 0;  // the device type the loader reported
     uint32_t flashCapacity = 0;
     uint32_t osSize = 0;     // the end of the file's highest OS section
@@ -89,6 +90,10 @@ struct UpdateOutcome {
     }
 };
 
+// The file alone judged, as CheckFile does, without a UI: the whole-file check, then that it
+// is for a Halvex handheld (a refusal). `facts` gets the file's device.
+UpdateOutcome JudgeUpdateFile(const char* path, UpdateFacts& facts);
+
 class UpdateProcedure {
 public:
     // Neither is owned. The manager's options say the mode and the line speed.
@@ -105,8 +110,9 @@ public:
     // file); in normal mode the loader already runs.
     [[nodiscard]] UpdateOutcome Connect(const char* port, const uint8_t* loader,
                                         uint32_t loaderSize, uint32_t loaderBufferSize);
-    // With the loader connected: the battery (normal mode), the handheld's kind, that the OS
-    // fits and can be flashed in whole blocks, and the RAM data normal mode leaves out.
+    // With the loader connected: the battery (normal mode), the file once more, the
+    // handheld's kind, that the OS fits and can be flashed in whole blocks, that the RAM data
+    // lies in the handheld's RAM (advanced mode), and the RAM data normal mode leaves out.
     [[nodiscard]] UpdateOutcome CheckHandheld();
     // Erases the RAM store, flashes the OS and, in advanced mode, installs the RAM data.
     [[nodiscard]] UpdateOutcome Write();
@@ -124,6 +130,8 @@ private:
     // Repeats `attempt` while it fails with a code `retry` accepts and the UI keeps waiting.
     template <typename Attempt, typename Retry>
     [[nodiscard]] TResult Wait(UpdateStage stage, Attempt attempt, Retry retry);
+    // Whether every RAM section lies in the handheld's RAM.
+    [[nodiscard]] TResult CheckRamSections();
 
     TPilotManager& manager_;
     UpdateUi& ui_;

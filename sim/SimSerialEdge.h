@@ -29,6 +29,8 @@ public:
     bool ReadByte(uint8_t& byte) override;
     uint32_t BytesWaiting() override;
     bool Flush() override;
+    // The cable stays plugged in; a handheld whose line died just stops answering.
+    bool LineDropped() override { return false; }
 
     // Makes one kind of call fail (returning false or, for BytesWaiting, 0) until cleared.
     enum class Call { Open, GetState, SetState, SetTimeouts, Close, Write, ReadByte, Flush };

@@ -61,6 +61,7 @@ public:
     std::set<Op> failing;
     int failWriteAt = -1;  // index among Write calls that fails (once)
     LineSettings driverState{19200, 7, 2, 2};
+    bool dropped = false;  // the far end has hung up
     // Called after every flush, i.e. after every packet the code under test sent.
     std::function<void()> onFlush;
 
@@ -118,6 +119,7 @@ public:
         }
         return n;
     }
+    bool LineDropped() override { return dropped; }
     bool Flush() override {
         if (failing.count(kFlush)) return false;
         ++flushes;

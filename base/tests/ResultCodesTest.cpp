@@ -32,9 +32,10 @@ TEST(ErrorText, CodesGiveTheirMessages) {
     for (const Case& c : cases) EXPECT_STREQ(ErrorText(c.code), c.text) << c.code;
 }
 
-TEST(ErrorText, TableHasSixtyOneRowsInStringOrder) {
+TEST(ErrorText, TableRowsRunInStringOrder) {
     const auto table = ResultCodeTable();
-    ASSERT_EQ(table.size(), 61u);
+    // The 61 rows of the engine's codes and the four of the whole-file check.
+    ASSERT_EQ(table.size(), 65u);
     // Spot rows: the ends, and the codes the handheld sends as status words.
     EXPECT_EQ(table.front().code, 0);
     EXPECT_EQ(table.front().stringId, 1000);

@@ -56,18 +56,35 @@ while read -r kind status text; do
 done <<'KINDS'
 signature 1 error -304: Invalid update file file
 signature-unterminated 1 error -304: Invalid update file file
-map-signature 0 OK
+map-signature 1 error -304: Invalid update file file
 major2 1 error -305: Update file version error
 crc 1 error -303: Update file CRC error
-osmap1 0 OK
-osmap2 0 OK
-osmap3 0 OK
-osmap5 0 OK
+osmap1 1 error -304: Invalid update file file
+osmap2 1 error -304: Invalid update file file
+osmap3 1 error -304: Invalid update file file
+osmap5 1 error -304: Invalid update file file
 truncated 1 error -301: Update file read error
-os-count 0 OK
-ram-count 0 OK
-ram-map-short 0 OK
+os-count 1 error -304: Invalid update file file
+ram-count 1 error -304: Invalid update file file
+ram-map-short 1 error -304: Invalid update file file
+sectors0 1 error -310: Update file sectors do not cover its maps and data
+section-crc 1 error -311: Update file section checksum error
+overlap 1 error -312: Update file OS sections overlap
+ram-wrap 1 error -313: Update file RAM data lies outside the handheld's RAM
 KINDS
+
+# The device code counts in all 16 bits: 267 is no 11.
+printf 'device 267\nos 0 pattern 1 100\n' >"$work/dev267.txt"
+"$mkupd" "$work/dev267.txt" "$work/dev267.upd" || fail "mkupd device 267"
+expect "verify device 267" 1 \
+  "refused: This OS update is not for use with a Halvex device. (the file is for device 267)" \
+  -- "$kf" verify "$work/dev267.upd"
+# What is not a regular file is refused at once, not read for ever.
+mkfifo "$work/fifo.upd"
+expect "verify a FIFO" 1 "error -308: Unable to open update file" -- \
+  timeout 10 "$kf" verify "$work/fifo.upd"
+expect "verify a device" 1 "error -308: Unable to open update file" -- \
+  timeout 10 "$kf" verify /dev/zero
 
 # JSON: parsed by Python, keys and values checked, and every OS section's CRC recomputed
 # from the file's bytes (binascii.crc_hqx is CRC-16/XMODEM).
@@ -79,8 +96,8 @@ check_json() {
 import binascii, json, sys
 d = json.load(open(sys.argv[1]))
 raw = open(sys.argv[2], "rb").read() if "none" not in sys.argv[2] else b""
-base = {"verify", "device", "version_major", "version_minor", "sectors", "finalise",
-        "os_size", "ram_size", "os_sections", "ram_sections"}
+base = {"verify", "check", "device", "halvex", "version_major", "version_minor", "sectors",
+        "finalise", "os_size", "ram_size", "os_sections", "ram_sections"}
 extra = set(d) - base
 assert base <= set(d) and extra <= {"os_map_error", "ram_map_error"}, sorted(d)
 assert isinstance(d["finalise"], bool)
@@ -93,6 +110,7 @@ PY
 
 check_json "sample" "$work/sample.upd" '
 assert (d["verify"], d["device"], d["version_major"], d["version_minor"]) == (0, 11, 1, 3)
+assert d["check"] == 0 and d["halvex"] is True
 assert d["finalise"] is True and d["sectors"] == len(raw) // 512 - 1
 os = d["os_sections"]
 assert [s["offset"] for s in os] == [0, 0x10000, 0x20000, 0x30000]
@@ -118,6 +136,7 @@ ram = d["ram_sections"][0]
 assert ram["sector"] - os[1]["sector"] == 8 and len(raw) // 512 - (ram["sector"] + 1) == 9'
 check_json "osmap3" "$work/osmap3.upd" '
 assert d["verify"] == 0 and d["os_sections"] is None and d["os_map_error"] == -304
+assert d["check"] == -304
 assert d["os_size"] == 0 and len(d["ram_sections"]) == 1'
 check_json "ram-map-short" "$work/ram-map-short.upd" '
 assert d["ram_sections"] is None and d["ram_map_error"] == -304 and d["ram_size"] == 0'
@@ -129,7 +148,8 @@ assert d["verify"] == -308 and d["device"] == 0 and d["version_major"] is None
 assert d["os_sections"] is None and d["ram_sections"] is None and d["finalise"] is False'
 
 "$kf" info "$work/sample.upd" >"$work/out.txt" || fail "info text exit $?"
-for line in 'verify:       0 (SUCCESS)' 'version:      1.3' 'finalise:     yes' \
+for line in 'verify:       0 (SUCCESS)' 'check:        0 (SUCCESS)' 'device:       11 (Halvex)' \
+    'version:      1.3' 'finalise:     yes' \
     'os sections:  4' 'ram sections: 1'; do
   grep -qxF "$line" "$work/out.txt" || fail "info text lacks '$line'"
 done
@@ -149,7 +169,9 @@ expect "help" 0 "$("$kf" help)" -- "$kf" --help
 for args in "flash" "flash x.upd" "flash --port" "flash --port /dev/null" \
     "flash --port p a.upd b.upd" "flash --port p --loader l.prc a.upd" \
     "flash --port p --timeout 0 a.upd" "flash --port p --timeout 2s a.upd" \
-    "flash --port p --bogus a.upd" "flash --port p --yes=1 a.upd"; do
+    "flash --port p --bogus a.upd" "flash --port p --yes=1 a.upd" \
+    "flash --port p --port q a.upd" "flash --port p --yes --yes a.upd" \
+    "flash --port p --log= a.upd" "flash --port= a.upd"; do
   # shellcheck disable=SC2086
   expect "usage '$args'" 2 "" -- "$kf" $args
   [ -s "$work/stderr" ] || fail "usage '$args': no message on stderr"
@@ -180,8 +202,16 @@ expect_flash "missing port" "kestrel-flash flash: no such device: /nonexistent" 
   --port /nonexistent "$work/sample.upd"
 expect_flash "a file for a port" "kestrel-flash flash: $work/sample.upd is not a serial device" \
   --port "$work/sample.upd" "$work/sample.upd"
-expect_flash "not a terminal" "error -607: Comm port in use by another program" \
+# What is no serial device says so, rather than that another program holds it.
+expect_flash "not a terminal" "kestrel-flash flash: /dev/null is not a serial device" \
   --port /dev/null "$work/sample.upd"
+mkfifo "$work/line"
+expect_flash "a FIFO for a port" "kestrel-flash flash: $work/line is not a serial device" \
+  --port "$work/line" "$work/sample.upd"
+# Damage the header's CRC does not see is refused before any port is opened, too.
+for kind in sectors0 section-crc overlap ram-wrap; do
+  expect_flash "$kind" "$("$kf" verify "$work/$kind.upd")" --port /nonexistent "$work/$kind.upd"
+done
 
 if [ "$failures" = 0 ]; then echo "kestrel-flash: all checks passed"; fi
 [ "$failures" = 0 ]

@@ -225,6 +225,14 @@ TEST(LoaderCommands, SpotRows) {
     }
 }
 
+TEST_F(CmdTest, ALineThatHungUpEndsTheTransactionAtOnce) {
+    // Waiting out three time-outs for a device that is gone would only keep the user waiting.
+    fake->dropped = true;
+    const uint32_t start = clock->NowMs();
+    EXPECT_EQ(cmd->EraseBlock(0x10C00000), rc::ConnectionLost);
+    EXPECT_LT(ElapsedMs(start, clock->NowMs()), 10u);
+}
+
 TEST_F(CmdTest, StaleOrMistypedRepliesAreLoggedAndIgnored) {
     SetLogThreshold(5);
     handheld = [this](const Frame& s) {

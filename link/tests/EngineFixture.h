@@ -126,4 +126,21 @@ inline void ExpectFinalised(std::vector<uint8_t>& flash) {
     Put32(flash, total - 4, 0);
 }
 
+inline std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, uint32_t at, uint32_t size) {
+    return {bytes.begin() + at, bytes.begin() + at + size};
+}
+
+// An OS of two sections with a flash store to finalise: the first 64 KiB (reset vector
+// inside) and the OMG's page.
+struct OsWithStore {
+    OsWithStore() {
+        image = Pattern(0x400000, 11);
+        std::fill(image.begin() + 0x21000, image.end(), 0xFF);
+        LayStore(image, Store{});
+        sections = {{0, Slice(image, 0, 0x10000), {}}, {kOmg, Slice(image, kOmg, 0x1000), {}}};
+    }
+    std::vector<uint8_t> image;
+    std::vector<OsPart> sections;
+};
+
 }  // namespace engine

@@ -40,7 +40,7 @@ TEST(PilotmanagerEngine, StartLoaderFailures) {
     };
     const Case cases[] = {
         {"loader silent", silent, rc::CommTimeout},
-        {"first chip unknown", unknownChip, rc::CommError},
+        {"first chip unknown: named as such", unknownChip, rc::ChipNotRecognised},
         {"still in the ROM debugger", inDebugger, rc::CommTimeout},
     };
     for (const Case& c : cases) {

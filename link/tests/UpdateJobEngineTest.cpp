@@ -26,23 +26,6 @@ void ExpectFlashed(std::vector<uint8_t>& flash, const OsPart& part, uint8_t padd
     std::copy(part.data.begin(), part.data.end(), flash.begin() + part.offset);
 }
 
-std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, uint32_t at, uint32_t size) {
-    return {bytes.begin() + at, bytes.begin() + at + size};
-}
-
-// An OS of two sections with a flash store to finalise: the first 64 KiB (reset vector
-// inside) and the OMG's page.
-struct OsWithStore {
-    OsWithStore() {
-        image = Pattern(kTotal, 11);
-        std::fill(image.begin() + 0x21000, image.end(), 0xFF);
-        LayStore(image, Store{});
-        sections = {{0, Slice(image, 0, 0x10000), {}}, {kOmg, Slice(image, kOmg, 0x1000), {}}};
-    }
-    std::vector<uint8_t> image;
-    std::vector<OsPart> sections;
-};
-
 TEST(UpdateJobEngine, FlashesWhatDiffersAndFinalisesTheStore) {
     Engine e;
     ASSERT_EQ(e.Connect(), 0);

@@ -174,8 +174,10 @@ TEST(UpdateProcedure, RefusalsLeaveTheHandheldAsItWas) {
     UpdPlan tooBig = SmallOs();
     tooBig.os.push_back({0x3FF000, Pattern(0x1001, 4), {}});
     UpdPlan partial = SmallOs();
-    partial.os.push_back({0x1000, Pattern(100, 5), {}});
+    partial.os.push_back({0x21000, Pattern(100, 5), {}});
     UpdPlan damaged = SmallOs();
+    UpdPlan ramInFlash = SmallOs(11, true);
+    ramInFlash.ram[0].address = 0x10C00000;
     struct Row {
         const char* what;
         UpdPlan plan;
@@ -187,35 +189,28 @@ TEST(UpdateProcedure, RefusalsLeaveTheHandheldAsItWas) {
         std::optional<UpdateRefusal> refusal;
         bool loaderKept;  // still running afterwards, for another run
     };
+    constexpr auto none = std::nullopt;
     const Row rows[] = {
         {"file for another maker", SmallOs(3), LoaderRunning(), false, true, false, 0,
          UpdateRefusal::FileNotForHalvex, true},
-        {"damaged file", damaged, LoaderRunning(), false, true, true, rc::UpdateCrcError, {}, true},
+        {"device code 267 is no 11", SmallOs(267), LoaderRunning(), false, true, false, 0,
+         UpdateRefusal::FileNotForHalvex, true},
+        {"damaged file", damaged, LoaderRunning(), false, true, true, rc::UpdateCrcError, none,
+         true},
         {"another model, the user says no", SmallOs(7), LoaderRunning(), false, false, false, 0,
          UpdateRefusal::DeviceMismatch, true},
         {"another maker's handheld", SmallOs(), otherMaker, true, true, false, 0,
          UpdateRefusal::UnsupportedHandheld, false},
         {"OS one byte too big", tooBig, LoaderRunning(), false, true, false, 0,
          UpdateRefusal::ImageTooBig, false},
-        {"a section inside an erase block",
-         partial,
-         LoaderRunning(),
-         false,
-         true,
-         false,
-         rc::PartialSector,
-         {},
+        {"a section inside an erase block", partial, LoaderRunning(), false, true, false,
+         rc::PartialSector, none, false},
+        {"battery at 19 %", SmallOs(), weakBattery, false, true, false, rc::BatteryLow, none,
          false},
-        {"battery at 19 %", SmallOs(), weakBattery, false, true, false, rc::BatteryLow, {}, false},
-        {"RAM data left out, the user says no",
-         SmallOs(11, true),
-         LoaderRunning(),
-         false,
-         false,
-         false,
-         rc::UserAbort,
-         {},
-         false},
+        {"RAM data left out, the user says no", SmallOs(11, true), LoaderRunning(), false, false,
+         false, rc::UserAbort, none, false},
+        {"RAM data in the flash window", ramInFlash, HandheldConfig{}, true, true, false,
+         rc::RamOutside, none, false},
     };
     for (const Row& r : rows) {
         Session run(r.plan, r.handheld, r.advanced);
@@ -268,6 +263,19 @@ TEST(UpdateProcedure, RamDataLeftOutInNormalModeWhenTheUserAgrees) {
     EXPECT_EQ(run.ui.asked, std::vector<UpdateQuestion>{UpdateQuestion::FlashWithoutRamData});
     EXPECT_EQ(run.ui.facts.ramSize, 1000u);
     EXPECT_EQ(run.e.Ram()[plan.ram[0].address], 0x5A) << "the RAM data stays out";
+}
+
+TEST(UpdateProcedure, RamDataTheHandheldDidNotKeepIsNoSuccess) {
+    // Below the flash, but past the 1 MiB of RAM this handheld has: the writes are
+    // acknowledged and lost, which only the checksum afterwards tells.
+    UpdPlan plan = SmallOs(11, true);
+    plan.ram[0].address = 0x200000;
+    HandheldConfig inDebugger;
+    Session run(plan, inDebugger, true);
+    const UpdateOutcome outcome = run.Go();
+    EXPECT_EQ(outcome.code, rc::RamOutside);
+    EXPECT_TRUE(run.FlashHolds(plan));
+    EXPECT_EQ(run.e.handheld.Mode(), HandheldMode::Loader) << "the loader waits for another run";
 }
 
 TEST(UpdateProcedure, WaitsEndWhenTheUiStopsWaitingOrTheUserStops) {

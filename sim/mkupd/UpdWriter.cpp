@@ -25,6 +25,10 @@ const UpdBreakName kUpdBreaks[] = {
     {UpdBreak::RamCount, "ram-count", "the RAM map claims 501 sections"},
     {UpdBreak::RamMapShort, "ram-map-short",
      "a 1-sector RAM map claims 42 sections (more than its 512 bytes hold)"},
+    {UpdBreak::Sectors0, "sectors0", "the header covers no sectors, with the CRC of nothing"},
+    {UpdBreak::SectionCrc, "section-crc", "the first OS section's checksum is not its data's"},
+    {UpdBreak::Overlap, "overlap", "the second OS section goes to the first one's flash"},
+    {UpdBreak::RamWrap, "ram-wrap", "the first RAM section runs past 4 GiB"},
 };
 const std::size_t kUpdBreakCount = sizeof kUpdBreaks / sizeof kUpdBreaks[0];
 
@@ -124,10 +128,13 @@ bool BuildUpdateFile(const UpdDescription& d, UpdBreak spoil, std::vector<uint8_
             const UpdSection& s = d.os[i];
             const std::size_t e = at + osmap::kFirstSection + osmap::kSectionSize * i;
             // The loader checksums exactly `size` bytes of flash, not the padding.
-            img.U16(e + osmap::kCrc, Crc16(s.data.data(), s.data.size()));
+            uint16_t crc = Crc16(s.data.data(), s.data.size());
+            if (spoil == UpdBreak::SectionCrc && i == 0) crc ^= 0x0101;
+            img.U16(e + osmap::kCrc, crc);
             img.U32(e + osmap::kSector, static_cast<uint32_t>(osStart[i]));
             img.U32(e + osmap::kSize, static_cast<uint32_t>(s.data.size()));
-            img.U32(e + osmap::kOffset, s.target);
+            img.U32(e + osmap::kOffset,
+                    spoil == UpdBreak::Overlap && i == 1 ? d.os[0].target : s.target);
             const std::size_t data = RelativeOffset(osStart[i]);
             std::memcpy(&file[data], s.data.data(), s.data.size());
             // Padding reaches the flash too: make it look erased.
@@ -148,13 +155,14 @@ bool BuildUpdateFile(const UpdDescription& d, UpdBreak spoil, std::vector<uint8_
             if (e + rammap::kSectionSize > at + ramMapSectors * kSectorSize) break;
             img.U32(e + rammap::kSector, static_cast<uint32_t>(ramStart[i]));
             img.U32(e + rammap::kSize, static_cast<uint32_t>(s.data.size()));
-            img.U32(e + rammap::kAddress, s.target);
+            img.U32(e + rammap::kAddress,
+                    spoil == UpdBreak::RamWrap && i == 0 ? 0xFFFFFF00u : s.target);
             std::memcpy(&file[RelativeOffset(ramStart[i])], s.data.data(), s.data.size());
         }
     }
 
     // The header last, with the CRC over everything after it.
-    const auto sectors = static_cast<uint32_t>(next);
+    const auto sectors = spoil == UpdBreak::Sectors0 ? 0u : static_cast<uint32_t>(next);
     img.Text(header::kSig, header::kSignature, kSignatureLength);
     if (spoil == UpdBreak::Signature) file[header::kSig + 1] = 'o';
     if (spoil == UpdBreak::SignatureUnterminated) file[header::kSig + kSignatureLength - 1] = '!';
@@ -163,7 +171,7 @@ bool BuildUpdateFile(const UpdDescription& d, UpdBreak spoil, std::vector<uint8_
     img.U32(header::kSectors, sectors);
     img.U16(header::kDevice, d.device);
     if (spoil == UpdBreak::MapSignature) file[map + updatemap::kSig + 1] = 'k';
-    uint16_t crc = Crc16(file.data() + kSectorSize, file.size() - kSectorSize);
+    uint16_t crc = Crc16(file.data() + kSectorSize, std::size_t{sectors} * kSectorSize);
     if (spoil == UpdBreak::Crc) crc ^= 0x5A5A;
     img.U16(header::kCrc, crc);
     if (spoil == UpdBreak::Truncated) file.resize(file.size() - kSectorSize / 2);

@@ -23,6 +23,11 @@ enum class UpdBreak {
     OsCount,      // 101 OS sections claimed
     RamCount,     // 501 RAM sections claimed
     RamMapShort,  // more RAM sections claimed than the map's bytes hold
+    // Files the CRC vouches for that are damaged all the same.
+    Sectors0,    // the header covers no sectors (the CRC of nothing is 0)
+    SectionCrc,  // the first OS section's checksum is not that of its data
+    Overlap,     // the second OS section is written over the first one's flash
+    RamWrap,     // the first RAM section runs past the end of the address space
 };
 
 struct UpdBreakName {

@@ -94,14 +94,21 @@ normal)
     fail "normal mode sent a loader or RAM data"
   image normal "$upd"
   # The same update again: the sections already match but the OMG page, whose fields the
-  # first run filled in; it is written again, and the flash store, no longer blank, is not
-  # set up a second time. The flash ends as the first run left it.
+  # first run filled in; it is written again, and the flash store, already holding what this
+  # update writes, counts as set up. The flash ends as the first run left it.
+  start_sim --no-pacing --loader-running
+  flash "$upd"
+  stop_sim
+  expect_end 0 "$done_line"
+  image normal "$upd"
+  # A store that holds other values is still refused: another heap size.
+  python3 -c 'import sys; f = open(sys.argv[1], "r+b"); f.seek(0x42002); f.write(b"\0\x10\0\0")' \
+    "$work/state/flash.bin"
   start_sim --no-pacing --loader-running
   flash "$upd"
   stop_sim
   expect_end 1 "error -1: Error : -1"
-  expect_said "the flash store behind it is not blank"
-  image normal "$upd"
+  expect_said "the flash store behind it holds what this update did not write"
   ;;
 noise)
   # Altered and lost bytes both ways; the link's retries must absorb them. With this seed a
@@ -155,6 +162,36 @@ interrupt-flash)
   stop_sim
   expect_end 1 "error -307: User aborted flash process"
   grep -q "Flashing OS: 100%" "$work/flash.err" && fail "the flash ran to its end"
+  ;;
+recover)
+  # The line dies in the middle of the flash store's set-up (after the heap header, before
+  # the free chunk): the loader is left running, and the next run finishes the update
+  # instead of finding the store not blank.
+  start_sim --no-pacing --loader-running --fault hangup=48
+  flash "$upd"
+  stop_sim
+  expect_end 1 "error -1200: Connection Lost"
+  expect_said "holds an unfinished update and its loader keeps running"
+  start_sim --no-pacing
+  flash "$upd"
+  stop_sim
+  expect_end 0 "$done_line"
+  image normal "$upd"
+  ;;
+device-gone)
+  # The device side hangs up while kestrel-flash waits for a loader: that is a lost line,
+  # told at once, not a loader that did not answer in the whole --timeout.
+  start_sim --no-pacing --mode os
+  "$kf" flash --port "$pty" "$upd" 2>"$work/flash.err" &
+  flash_pid=$!
+  await "Waiting for the loader"
+  started=$SECONDS
+  kill -KILL "$palmsim_pid"
+  wait "$flash_pid"
+  rc=$?
+  palmsim_stop
+  expect_end 1 "error -1200: Connection Lost"
+  [ $((SECONDS - started)) -le 5 ] || fail "the lost line took $((SECONDS - started)) s to tell"
   ;;
 interrupt-wait)
   # Ctrl-C while waiting for a loader that does not answer ends the wait; a second Ctrl-C
