@@ -1,8 +1,10 @@
 #include "sim/HandheldState.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 #include <vector>
 
@@ -12,69 +14,218 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool ReadWhole(const fs::path& path, std::vector<uint8_t>& bytes, std::string& error) {
+// Far more than palmsim and the other tools write; a larger file is something else.
+constexpr size_t kMostConfigBytes = 1u << 20;
+
+const char* KindName(fs::file_type type) {
+    switch (type) {
+        case fs::file_type::regular: return "a regular file";
+        case fs::file_type::directory: return "a directory";
+        case fs::file_type::symlink: return "a symbolic link";
+        case fs::file_type::block: return "a block device";
+        case fs::file_type::character: return "a character device";
+        case fs::file_type::fifo: return "a FIFO";
+        case fs::file_type::socket: return "a socket";
+        default: return "of an unknown kind";
+    }
+}
+
+// What stands at `path`, a symbolic link followed, in words: "a FIFO", "a symbolic link to a
+// directory".
+std::string Describe(const fs::path& path, fs::file_type target) {
+    std::error_code failure;
+    const bool link = fs::is_symlink(fs::symlink_status(path, failure));
+    return link ? std::string("a symbolic link to ") + KindName(target) : KindName(target);
+}
+
+// A state file must be absent or a regular file (a symbolic link to one will do). `present`
+// tells which.
+bool CheckStateFile(const fs::path& path, bool& present, std::string& error) {
+    std::error_code failure;
+    const fs::file_status target = fs::status(path, failure);
+    if (target.type() == fs::file_type::not_found) {
+        // A link to nothing may point at a disk that is not there today: starting blank and
+        // replacing the link at the end would lose what it stood for.
+        std::error_code ignored;
+        if (fs::is_symlink(fs::symlink_status(path, ignored))) {
+            error = path.string() + " is a symbolic link to nothing (" +
+                    fs::read_symlink(path, ignored).string() + ")";
+            return false;
+        }
+        present = false;
+        return true;
+    }
+    if (failure) {
+        error = "cannot look at " + path.string() + ": " + failure.message();
+        return false;
+    }
+    if (target.type() != fs::file_type::regular) {
+        error = path.string() + " is " + Describe(path, target.type()) + ", not a regular file";
+        return false;
+    }
+    present = true;
+    return true;
+}
+
+// The state directory must be a directory, or absent with nothing in the way of making it
+// when the state is saved; otherwise the whole run's state would be lost then.
+bool CheckStateDir(const fs::path& dir, std::string& error) {
+    if (dir.empty()) {
+        error = "the state directory has no name";
+        return false;
+    }
+    std::error_code failure;
+    const fs::file_status status = fs::status(dir, failure);
+    if (status.type() == fs::file_type::directory) return true;
+    if (status.type() != fs::file_type::not_found) {
+        error = failure ? "cannot look at " + dir.string() + ": " + failure.message()
+                        : dir.string() + " is " + Describe(dir, status.type()) +
+                              ", not a state directory";
+        return false;
+    }
+    std::error_code ignored;
+    if (fs::is_symlink(fs::symlink_status(dir, ignored))) {
+        error = dir.string() + " is a symbolic link to nothing (" +
+                fs::read_symlink(dir, ignored).string() + ")";
+        return false;
+    }
+    // Not there yet: the nearest part of the path that exists has to be a directory.
+    fs::path existing = fs::absolute(dir, ignored);
+    for (;;) {
+        const fs::path parent = existing.parent_path();
+        if (parent.empty() || parent == existing) return true;
+        existing = parent;
+        const fs::file_status above = fs::status(existing, failure);
+        if (above.type() == fs::file_type::not_found) continue;
+        if (above.type() == fs::file_type::directory) return true;
+        if (above.type() == fs::file_type::none) {
+            error = "cannot look at " + existing.string() + ": " + failure.message();
+            return false;
+        }
+        error = "cannot make the state directory " + dir.string() + ": " + existing.string() +
+                " is " + Describe(existing, above.type());
+        return false;
+    }
+}
+
+// At most `most` bytes are taken, and one more to tell that there were more: a file that
+// turned into something endless after it was looked at cannot keep the reader going.
+bool ReadAtMost(const fs::path& path, size_t most, std::vector<uint8_t>& bytes,
+                std::string& error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = "cannot open " + path.string();
         return false;
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    bytes.resize(most + 1);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (in.bad()) {
         error = "cannot read " + path.string();
         return false;
     }
-    return true;
-}
-
-// Through a temporary file and a rename, so a reader never sees half a flash image.
-bool WriteWhole(const fs::path& path, const void* data, size_t size, std::string& error) {
-    fs::path temporary = path;
-    temporary += ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-        out.close();
-        if (!out) {
-            error = "cannot write " + temporary.string();
-            return false;
-        }
-    }
-    std::error_code failure;
-    fs::rename(temporary, path, failure);
-    if (failure) {
-        error = "cannot replace " + path.string() + ": " + failure.message();
-        return false;
-    }
+    bytes.resize(static_cast<size_t>(in.gcount()));
     return true;
 }
 
 bool LoadImage(const fs::path& path, std::vector<uint8_t>& memory, std::string& error) {
+    bool present = false;
+    if (!CheckStateFile(path, present, error)) return false;
+    if (!present) return true;
     std::error_code failure;
-    if (!fs::exists(path, failure)) return true;
-    std::vector<uint8_t> bytes;
-    if (!ReadWhole(path, bytes, error)) return false;
-    if (bytes.size() != memory.size()) {
-        error = path.string() + " holds " + std::to_string(bytes.size()) + " bytes, the handheld " +
+    const uintmax_t size = fs::file_size(path, failure);
+    if (failure) {
+        error = "cannot look at " + path.string() + ": " + failure.message();
+        return false;
+    }
+    if (size != memory.size()) {
+        error = path.string() + " holds " + std::to_string(size) + " bytes, the handheld " +
                 std::to_string(memory.size());
+        return false;
+    }
+    std::vector<uint8_t> bytes;
+    if (!ReadAtMost(path, memory.size(), bytes, error)) return false;
+    if (bytes.size() != memory.size()) {
+        error = path.string() + " changed while it was read";
         return false;
     }
     memory = std::move(bytes);
     return true;
 }
 
+struct StateFile {
+    fs::path path;
+    const void* data;
+    size_t size;
+    fs::path temporary;
+};
+
+// Beside the file, so the rename that follows stays on one file system.
+bool WriteTemporary(StateFile& file, std::string& error) {
+    fs::path temporary = file.path;
+    temporary += ".tmp";
+    // A leftover of an earlier run might be a symbolic link, which would carry the write to
+    // some other file, or a FIFO, which would hold the write until a reader came; and the
+    // exclusive create below makes sure nothing took its place meanwhile.
+    std::error_code failure;
+    fs::remove(temporary, failure);
+    if (failure) {
+        error = "cannot remove the leftover " + temporary.string() + ": " + failure.message();
+        return false;
+    }
+    std::FILE* out = std::fopen(temporary.string().c_str(), "wbx");
+    if (!out) {
+        error = "cannot write " + temporary.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    file.temporary = temporary;
+    // A handheld whose only chips are unknown ones has no flash: nothing to hand fwrite.
+    const bool written = file.size == 0 || std::fwrite(file.data, 1, file.size, out) == file.size;
+    const int writeError = errno;
+    const bool flushed = std::fflush(out) == 0;
+    const int flushError = errno;
+    const bool closed = std::fclose(out) == 0;
+    if (!written || !flushed || !closed) {
+        const int cause = !written ? writeError : !flushed ? flushError : errno;
+        error = "cannot write " + temporary.string() + ": " + std::strerror(cause);
+        return false;
+    }
+    return true;
+}
+
+void RemoveTemporaries(std::vector<StateFile>& files) {
+    for (StateFile& file : files) {
+        if (file.temporary.empty()) continue;
+        std::error_code ignored;
+        fs::remove(file.temporary, ignored);
+        file.temporary.clear();
+    }
+}
+
 }  // namespace
 
-bool LoadStateConfig(const std::string& dir, HandheldConfig& config, std::string& error) {
+bool LoadStateConfig(const std::string& dir, HandheldConfig& config,
+                     std::vector<std::string>& warnings, std::string& error) {
+    if (!CheckStateDir(dir, error)) return false;
     const fs::path path = fs::path(dir) / state_files::kConfig;
-    std::error_code failure;
-    if (!fs::exists(path, failure)) return true;
+    bool present = false;
+    if (!CheckStateFile(path, present, error)) return false;
+    if (!present) return true;
     std::vector<uint8_t> bytes;
-    if (!ReadWhole(path, bytes, error)) return false;
+    if (!ReadAtMost(path, kMostConfigBytes, bytes, error)) return false;
+    if (bytes.size() > kMostConfigBytes) {
+        error = path.string() + " is larger than " + std::to_string(kMostConfigBytes) +
+                " bytes; it is no configuration file";
+        return false;
+    }
     const std::string text(bytes.begin(), bytes.end());
-    if (!ReadConfigText(text, config, error)) {
+    HandheldConfig read = config;
+    if (!ReadConfigText(text, read, error)) {
         error = path.string() + ", " + error;
         return false;
     }
+    for (const auto& [key, value] : read.otherKeys)
+        warnings.push_back(path.string() + ": unknown key '" + key + "', kept as it is");
+    config = std::move(read);
     return true;
 }
 
@@ -84,16 +235,50 @@ bool LoadStateMemory(const std::string& dir, Handheld& handheld, std::string& er
 }
 
 bool SaveState(const std::string& dir, const Handheld& handheld, std::string& error) {
+    if (dir.empty()) {
+        error = "the state directory has no name";
+        return false;
+    }
     std::error_code failure;
     fs::create_directories(dir, failure);
-    if (failure) {
-        error = "cannot create " + dir + ": " + failure.message();
+    if (failure || !fs::is_directory(dir, failure)) {
+        error = "cannot make the state directory " + dir + ": " +
+                (failure ? failure.message() : "something else stands there");
         return false;
     }
     const std::vector<uint8_t>& flash = handheld.Memory().Flash();
     const std::vector<uint8_t>& ram = handheld.Memory().Ram();
     const std::string config = WriteConfigText(handheld.Config());
-    return WriteWhole(fs::path(dir) / state_files::kFlash, flash.data(), flash.size(), error) &&
-           WriteWhole(fs::path(dir) / state_files::kRam, ram.data(), ram.size(), error) &&
-           WriteWhole(fs::path(dir) / state_files::kConfig, config.data(), config.size(), error);
+    std::vector<StateFile> files = {
+        {fs::path(dir) / state_files::kFlash, flash.data(), flash.size(), {}},
+        {fs::path(dir) / state_files::kRam, ram.data(), ram.size(), {}},
+        {fs::path(dir) / state_files::kConfig, config.data(), config.size(), {}},
+    };
+    // A directory or device where a state file belongs is somebody's doing: it is not
+    // replaced, and the save fails before anything is written.
+    for (const StateFile& file : files) {
+        const fs::file_type type = fs::status(file.path, failure).type();
+        if (type != fs::file_type::not_found && type != fs::file_type::regular && !failure) {
+            error = file.path.string() + " is " + Describe(file.path, type) +
+                    ", not a regular file; it is left as it is";
+            return false;
+        }
+    }
+    for (StateFile& file : files) {
+        if (!WriteTemporary(file, error)) {
+            RemoveTemporaries(files);
+            return false;
+        }
+    }
+    for (StateFile& file : files) {
+        fs::rename(file.temporary, file.path, failure);
+        if (failure) {
+            error = "cannot replace " + file.path.string() + ": " + failure.message();
+            if (&file != &files.front()) error += " (the files before it were replaced)";
+            RemoveTemporaries(files);
+            return false;
+        }
+        file.temporary.clear();
+    }
+    return true;
 }

@@ -32,6 +32,7 @@ constexpr const char* kUsage =
     "\n"
     "  --state DIR            the handheld's state directory: flash.bin, ram.bin and\n"
     "                         handheld.conf are read at start and written at the end\n"
+    "                         (made then if it does not exist)\n"
     "  --link PATH            also make PATH a symbolic link to the device (for example\n"
     "                         a Wine prefix's dosdevices/com2)\n"
     "  --chips LIST           flash chips as MANUFACTURER:DEVICE[,...] (0x89:0x8897)\n"
@@ -56,7 +57,11 @@ constexpr const char* kUsage =
     "\n"
     "Signals: TERM, INT or HUP write the state and end palmsim; USR1 writes the state;\n"
     "USR2 resets the handheld into its ROM debugger.\n"
-    "Numbers may be decimal or 0x hexadecimal, sizes may end in K or M.\n";
+    "Numbers may be decimal or 0x hexadecimal, sizes may end in K or M.\n"
+    "\n"
+    "Exit status: 0 done; 1 when the state could not be written at the end, or the\n"
+    "pseudo-terminal or --link failed; 2 when palmsim refuses to start (a bad option or\n"
+    "state directory).\n";
 
 volatile sig_atomic_t gStop = 0;
 volatile sig_atomic_t gSave = 0;
@@ -99,6 +104,8 @@ int ParseArguments(int argc, char** argv, Options& options, HandheldConfig& conf
     static const char* const kWithValue[] = {
         "--state",          "--link",     "--chips", "--flash-base", "--hwid", "--battery",
         "--loader-version", "--ram-size", "--mode",  "--fault",      "--seed", "--write-loader"};
+    static const char* const kSwitches[] = {
+        "--loader-running", "--no-pacing", "--no-garble", "--verbose", "-v", "--help", "-h"};
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i];
         std::string value;
@@ -114,17 +121,27 @@ int ParseArguments(int argc, char** argv, Options& options, HandheldConfig& conf
             if (i + 1 >= argc) return Fail(name + " needs a value");
             value = argv[++i];
         }
+        // A switch given a value ("--no-pacing=0") would otherwise do the opposite of what
+        // was asked without a word.
+        bool isSwitch = false;
+        for (const char* option : kSwitches) isSwitch = isSwitch || name == option;
+        if (isSwitch && inline_value) return Fail(name + " takes no value");
         given.emplace_back(name, value);
     }
-    for (const auto& [name, value] : given)
-        if (name == "--state") options.stateDir = value;
+    for (const auto& [name, value] : given) {
+        if (name != "--state") continue;
+        // An empty name would silently run without a state directory and save nothing.
+        if (value.empty()) return Fail("--state needs a directory");
+        options.stateDir = value;
+    }
     std::string error;
-    if (!options.stateDir.empty() && !LoadStateConfig(options.stateDir, config, error))
+    std::vector<std::string> warnings;
+    if (!options.stateDir.empty() && !LoadStateConfig(options.stateDir, config, warnings, error))
         return Fail(error);
+    for (const std::string& warning : warnings)
+        std::fprintf(stderr, "palmsim: warning: %s\n", warning.c_str());
 
-    for (const auto& option : given) {
-        const std::string& name = option.first;
-        const std::string& value = option.second;
+    for (const auto& [name, value] : given) {
         uint64_t number = 0;
         auto numberUpTo = [&](uint64_t most) {
             return ParseNumber(value, number) && number <= most;
@@ -208,11 +225,14 @@ private:
     std::string target_;
 };
 
-void Save(const Options& options, const Handheld& handheld) {
-    if (options.stateDir.empty()) return;
+// A failed save leaves the previous state as it was; palmsim says so and serves on.
+bool Save(const Options& options, const Handheld& handheld) {
+    if (options.stateDir.empty()) return true;
     std::string error;
-    if (!SaveState(options.stateDir, handheld, error))
-        std::fprintf(stderr, "palmsim: %s\n", error.c_str());
+    if (SaveState(options.stateDir, handheld, error)) return true;
+    std::fprintf(stderr, "palmsim: state not saved in %s: %s\n", options.stateDir.c_str(),
+                 error.c_str());
+    return false;
 }
 
 // How often an idle palmsim wakes to lift a desktop's exclusive claim on the device.
@@ -343,6 +363,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     const int result = Serve(options, handheld, *pty, waitMask);
-    Save(options, handheld);
-    return result;
+    // Whoever ran palmsim must learn that the handheld's last state is not on disk.
+    const bool saved = Save(options, handheld);
+    return result != 0 ? result : saved ? 0 : 1;
 }

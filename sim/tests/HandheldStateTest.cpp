@@ -4,8 +4,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "sim/Handheld.h"
+#include "sim/tests/StateDirSnapshot.h"
 
 namespace {
 
@@ -22,6 +26,7 @@ public:
     }
     ~TempDir() { fs::remove_all(path_); }
     std::string Path() const { return path_.string(); }
+    fs::path operator/(const char* name) const { return path_ / name; }
 
 private:
     fs::path path_;
@@ -133,7 +138,8 @@ TEST(HandheldStateDir, SavedHandheldComesBackByteForByte) {
     EXPECT_EQ(fs::file_size(fs::path(dir.Path()) / "flash.bin"), 0x400000u);
 
     HandheldConfig loaded;
-    ASSERT_TRUE(LoadStateConfig(dir.Path(), loaded, error)) << error;
+    std::vector<std::string> warnings;
+    ASSERT_TRUE(LoadStateConfig(dir.Path(), loaded, warnings, error)) << error;
     EXPECT_EQ(loaded.hardwareId, 6);
     EXPECT_EQ(loaded.mode, HandheldMode::Loader);
     EXPECT_EQ(loaded.otherKeys, config.otherKeys);
@@ -154,10 +160,129 @@ TEST(HandheldStateDir, EmptyDirectoryLeavesTheDefaults) {
     TempDir dir;
     HandheldConfig config;
     std::string error;
-    EXPECT_TRUE(LoadStateConfig(dir.Path(), config, error));
+    std::vector<std::string> warnings;
+    EXPECT_TRUE(LoadStateConfig(dir.Path(), config, warnings, error));
+    EXPECT_TRUE(warnings.empty());
     Handheld handheld{config};
     EXPECT_TRUE(LoadStateMemory(dir.Path(), handheld, error));
     EXPECT_EQ(handheld.Memory().Flash().front(), 0xFF);
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+using state_snapshot::ReadFile;
+using state_snapshot::Snapshot;
+
+// A handheld whose flash and RAM carry `mark`, so one saved state can be told from another.
+Handheld Marked(uint8_t mark) {
+    Handheld handheld{HandheldConfig{}};
+    for (size_t i = 0; i < handheld.Memory().Flash().size(); i += 4093)
+        handheld.Memory().Flash()[i] = mark;
+    handheld.Memory().Ram()[7] = mark;
+    return handheld;
+}
+
+TEST(HandheldStateDir, StatePathMustBeADirectoryOrMakeableOne) {
+    TempDir temp;
+    fs::create_directories(temp / "real");
+    WriteFile(temp / "plain", "not a directory");
+    fs::create_symlink(temp / "real", temp / "link-to-real");
+    fs::create_symlink(temp / "gone", temp / "link-to-nothing");
+    const struct {
+        const char* catches;
+        const char* path;
+        bool accepted;
+    } rows[] = {
+        {"an existing directory", "real", true},
+        {"a directory made at the first save", "new/deeper", true},
+        {"a link to a directory", "link-to-real", true},
+        {"a regular file where the directory should be: the save would fail", "plain", false},
+        {"a link to nothing: its directory is out of reach", "link-to-nothing", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.catches);
+        HandheldConfig config;
+        std::vector<std::string> warnings;
+        std::string error;
+        EXPECT_EQ(LoadStateConfig((temp / row.path).string(), config, warnings, error),
+                  row.accepted)
+            << error;
+        if (!row.accepted) {
+            EXPECT_NE(error.find(temp.Path()), std::string::npos) << error;
+        }
+    }
+    EXPECT_EQ(ReadFile(temp / "plain"), "not a directory");
+    EXPECT_FALSE(fs::exists(temp / "new"));  // made by the save, not by reading
+}
+
+TEST(HandheldStateDir, FailedSaveLeavesThePreviousStateWhole) {
+    struct Row {
+        const char* catches;
+        std::function<void(const fs::path& dir)> sabotage;
+    };
+    const Row rows[] = {
+        {"flash.bin turned into a directory is neither replaced nor removed",
+         [](const fs::path& dir) {
+             fs::rename(dir / "flash.bin", dir / "flash.old");
+             fs::create_directories(dir / "flash.bin" / "inside");
+         }},
+        {"a file replaced before a later one fails: ram.bin is a directory",
+         [](const fs::path& dir) {
+             fs::remove(dir / "ram.bin");
+             fs::create_directories(dir / "ram.bin" / "inside");
+         }},
+        {"a temporary that cannot be written: nothing may be replaced",
+         [](const fs::path& dir) { fs::create_directories(dir / "flash.bin.tmp" / "inside"); }},
+        {"the last temporary cannot be written: flash and RAM stay as they were",
+         [](const fs::path& dir) { fs::create_directories(dir / "handheld.conf.tmp" / "inside"); }},
+    };
+    TempDir temp;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.catches);
+        const fs::path dir = temp / "state";
+        fs::remove_all(dir);
+        std::string error;
+        ASSERT_TRUE(SaveState(dir.string(), Marked(0x11), error)) << error;
+        row.sabotage(dir);
+        const auto before = Snapshot(dir);
+        EXPECT_FALSE(SaveState(dir.string(), Marked(0x22), error));
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(Snapshot(dir), before);  // also: no temporary left behind
+    }
+}
+
+TEST(HandheldStateDir, FailedSaveInAReadOnlyDirectoryKeepsTheOldFiles) {
+    TempDir temp;
+    const fs::path dir = temp / "state";
+    std::string error;
+    ASSERT_TRUE(SaveState(dir.string(), Marked(0x11), error)) << error;
+    fs::permissions(dir, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    if (std::ofstream(dir / "probe")) {
+        fs::remove(dir / "probe");
+        GTEST_SKIP() << "permissions do not bind this user";
+    }
+    const auto before = Snapshot(dir);
+    const bool saved = SaveState(dir.string(), Marked(0x22), error);
+    fs::permissions(dir, fs::perms::owner_write, fs::perm_options::add);  // so it can go
+    EXPECT_FALSE(saved);
+    EXPECT_NE(error.find("flash.bin"), std::string::npos) << error;
+    EXPECT_EQ(Snapshot(dir), before);
+}
+
+TEST(HandheldStateDir, SaveDoesNotWriteThroughALeftoverTemporary) {
+    TempDir temp;
+    const fs::path dir = temp / "state";
+    fs::create_directories(dir);
+    WriteFile(temp / "precious", "somebody else's file");
+    fs::create_symlink(temp / "precious", dir / "flash.bin.tmp");
+    std::string error;
+    ASSERT_TRUE(SaveState(dir.string(), Marked(0x33), error)) << error;
+    EXPECT_EQ(ReadFile(temp / "precious"), "somebody else's file");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "flash.bin.tmp")));
+    EXPECT_EQ(fs::file_size(dir / "flash.bin"), 0x400000u);
 }
 
 }  // namespace

@@ -1,22 +1,28 @@
 // palmsim as a program: a desktop talks to it through the pseudo-terminal it prints, the
 // line speed set on the desktop's end matters, pacing holds to the line speed, and the
-// handheld's state is written when asked and at the end.
+// handheld's state is written when asked and at the end; a state directory it cannot use is
+// refused before it serves, and a save that fails is reported without losing the last one.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "sim/tests/DesktopSide.h"
+#include "sim/tests/StateDirSnapshot.h"
 #include "testing/ChildProcess.h"
 
 namespace {
@@ -165,6 +171,283 @@ TEST(Palmsim, PacesAtTheLineSpeedInForceWithoutSpinning) {
     double cpu = 0;
     ASSERT_EQ(palmsim.PalmsimProcess::Stop(SIGINT, 10'000, &cpu), 0);
     EXPECT_LT(cpu, elapsed * 0.3) << "palmsim should sleep between bursts";
+}
+
+// A test's directory goes however the test ends, after the palmsims declared later.
+struct RemovedAtEnd {
+    fs::path path;
+    ~RemovedAtEnd() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+};
+
+// palmsim with its standard error in `errors`, for the tests that read what it says. Only
+// the child keeps the file; the test's own standard error is back once palmsim has started.
+std::unique_ptr<Palmsim> StartWithErrorsIn(const std::vector<std::string>& args,
+                                           const fs::path& errors) {
+    std::fflush(stderr);
+    const int saved = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    const int file = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    EXPECT_GE(file, 0) << errors;
+    dup2(file, STDERR_FILENO);
+    close(file);
+    auto palmsim = std::make_unique<Palmsim>(args);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    return palmsim;
+}
+
+std::string Text(const fs::path& path) { return state_snapshot::ReadFile(path); }
+
+size_t Count(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// Waits up to five seconds for `done`.
+bool Eventually(const std::function<bool()>& done) {
+    for (int i = 0; i < 500; ++i) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return done();
+}
+
+TEST(PalmsimStateDir, RefusesWhatItCannotUseBeforeServingAndTouchesNothing) {
+    struct Row {
+        const char* catches;
+        // Prepares `dir` (the state directory, which exists) and returns palmsim's options.
+        std::function<std::vector<std::string>(const fs::path& dir)> make;
+        const char* says;
+    };
+    const auto usual = [](const fs::path& dir) {
+        return std::vector<std::string>{"--no-pacing", "--state", dir.string()};
+    };
+    const auto fifo = [](const fs::path& at) { ASSERT_EQ(mkfifo(at.c_str(), 0600), 0) << at; };
+    const Row rows[] = {
+        {"a directory read as the flash image",
+         [&](const fs::path& dir) {
+             fs::create_directory(dir / "flash.bin");
+             return usual(dir);
+         },
+         "flash.bin is a directory"},
+        {"a FIFO for RAM: opening it waits for a writer for ever",
+         [&](const fs::path& dir) {
+             fifo(dir / "ram.bin");
+             return usual(dir);
+         },
+         "ram.bin is a FIFO"},
+        {"a FIFO for the configuration, read before anything else",
+         [&](const fs::path& dir) {
+             fifo(dir / "handheld.conf");
+             return usual(dir);
+         },
+         "handheld.conf is a FIFO"},
+        {"a link to /dev/zero: the flash image would be read for ever",
+         [&](const fs::path& dir) {
+             fs::create_symlink("/dev/zero", dir / "flash.bin");
+             return usual(dir);
+         },
+         "flash.bin is a symbolic link to a character device"},
+        {"a link to a FIFO for the configuration",
+         [&](const fs::path& dir) {
+             fifo(dir / "pipe");
+             fs::create_symlink(dir / "pipe", dir / "handheld.conf");
+             return usual(dir);
+         },
+         "handheld.conf is a symbolic link to a FIFO"},
+        {"a link to nothing: a blank start would replace an image out of reach",
+         [&](const fs::path& dir) {
+             fs::create_symlink(dir / "unmounted" / "flash.bin", dir / "flash.bin");
+             return usual(dir);
+         },
+         "flash.bin is a symbolic link to nothing"},
+        {"a flash image of another handheld is neither cut nor padded",
+         [&](const fs::path& dir) {
+             std::ofstream(dir / "flash.bin") << std::string(100, 'x');
+             return usual(dir);
+         },
+         "holds 100 bytes"},
+        {"--state naming a regular file: the state would be lost at the end",
+         [&](const fs::path& dir) {
+             std::ofstream(dir / "plain") << "notes";
+             return usual(dir / "plain");
+         },
+         "is a regular file, not a state directory"},
+        {"--state naming a FIFO",
+         [&](const fs::path& dir) {
+             fifo(dir / "pipe");
+             return usual(dir / "pipe");
+         },
+         "is a FIFO, not a state directory"},
+        {"--state naming a link to a device",
+         [&](const fs::path& dir) {
+             fs::create_symlink("/dev/null", dir / "device");
+             return usual(dir / "device");
+         },
+         "is a symbolic link to a character device"},
+        {"--state below a regular file: it could never be made",
+         [&](const fs::path& dir) {
+             std::ofstream(dir / "plain") << "notes";
+             return usual(dir / "plain" / "state");
+         },
+         "cannot make the state directory"},
+        {"an empty --state would run without saving anything",
+         [&](const fs::path&) {
+             return std::vector<std::string>{"--no-pacing", "--state="};
+         },
+         "--state needs a directory"},
+        {"a switch given a value would be taken as set",
+         [&](const fs::path& dir) {
+             return std::vector<std::string>{"--no-pacing=0", "--state", dir.string()};
+         },
+         "--no-pacing takes no value"},
+    };
+    const fs::path base = TempDir("refuse");
+    const RemovedAtEnd cleanup{base};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.catches);
+        const fs::path dir = base / "state";
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        const std::vector<std::string> args = row.make(dir);
+        const auto before = state_snapshot::Snapshot(dir);
+        const auto palmsim = StartWithErrorsIn(args, base / "errors");
+        EXPECT_EQ(palmsim->Device(), "");  // refused before it printed the device
+        EXPECT_EQ(palmsim->Stop(0), 2);
+        const std::string errors = Text(base / "errors");
+        EXPECT_NE(errors.find(row.says), std::string::npos) << errors;
+        EXPECT_EQ(Count(errors, "\n"), 1u) << errors;
+        EXPECT_EQ(state_snapshot::Snapshot(dir), before);
+    }
+}
+
+TEST(PalmsimStateDir, ReadsTheFlashThroughALinkToARegularFile) {
+    const fs::path base = TempDir("link");
+    const RemovedAtEnd cleanup{base};
+    std::string image(0x400000, '\xFF');
+    image[0x1234] = 0x42;
+    std::ofstream(base / "image.bin", std::ios::binary) << image;
+    fs::create_directories(base / "state");
+    fs::create_symlink(base / "image.bin", base / "state" / "flash.bin");
+    {
+        Palmsim palmsim({"--no-pacing", "--state", (base / "state").string()});
+        ASSERT_FALSE(palmsim.Device().empty());
+        EXPECT_EQ(palmsim.Stop(SIGTERM), 0);
+    }
+    // What was read is what is saved; the file behind the link is somebody's and left alone.
+    EXPECT_EQ(Text(base / "state" / "flash.bin"), image);
+    EXPECT_EQ(Text(base / "image.bin"), image);
+}
+
+TEST(PalmsimStateDir, WarnsOfUnknownKeysAndWritesThemBack) {
+    const fs::path base = TempDir("keys");
+    const RemovedAtEnd cleanup{base};
+    const fs::path dir = base / "state";
+    fs::create_directories(dir);
+    std::ofstream(dir / "handheld.conf") << "hwid=6\nowner=sync-tool\nlast-sync=2024-05-01\n";
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run == 0 ? "written by another tool" : "written back by palmsim");
+        const auto palmsim =
+            StartWithErrorsIn({"--no-pacing", "--state", dir.string()}, base / "errors");
+        ASSERT_FALSE(palmsim->Device().empty());
+        EXPECT_EQ(palmsim->Stop(SIGTERM), 0);
+        const std::string errors = Text(base / "errors");
+        const std::string file = (dir / "handheld.conf").string();
+        EXPECT_EQ(Count(errors, "\n"), 2u) << errors;
+        EXPECT_NE(errors.find(file + ": unknown key 'owner'"), std::string::npos) << errors;
+        EXPECT_NE(errors.find(file + ": unknown key 'last-sync'"), std::string::npos) << errors;
+        const std::string config = Text(dir / "handheld.conf");
+        EXPECT_EQ(Count(config, "\nowner=sync-tool\n"), 1u) << config;
+        EXPECT_EQ(Count(config, "\nlast-sync=2024-05-01\n"), 1u) << config;
+        EXPECT_EQ(Count(config, "\nhwid=6\n"), 1u) << config;
+    }
+}
+
+// The chip list a running loader reports.
+std::vector<uint8_t> ChipListOf(const Palmsim& palmsim) {
+    Port port(palmsim.Device());
+    port.Send(2, 9, {});
+    const auto replies = port.Await(1, 5000);
+    return replies.size() == 1 ? replies[0].body : std::vector<uint8_t>{};
+}
+
+TEST(PalmsimStateDir, UnknownChipIsTakenAlikeFromTheOptionAndTheFile) {
+    const fs::path base = TempDir("chip");
+    const RemovedAtEnd cleanup{base};
+    const std::vector<uint8_t> expected = Cat({Be16(1), Be32(kBase), Be16(0x12), Be16(0x3456)});
+    const struct {
+        const char* path;
+        bool fromOption;
+    } rows[] = {{"--chips", true}, {"chips= in handheld.conf", false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        const fs::path dir = base / "state";
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        std::vector<std::string> args = {"--no-pacing", "--loader-running", "--state",
+                                         dir.string()};
+        if (row.fromOption)
+            args.insert(args.end(), {"--chips", "0x12:0x3456"});
+        else
+            std::ofstream(dir / "handheld.conf") << "chips=0x12:0x3456\n";
+        {
+            Palmsim palmsim(args);
+            ASSERT_FALSE(palmsim.Device().empty());
+            EXPECT_EQ(ChipListOf(palmsim), expected);
+            EXPECT_EQ(palmsim.Stop(SIGTERM), 0);
+        }
+        // The saved handheld starts again as it was.
+        Palmsim again({"--no-pacing", "--loader-running", "--state", dir.string()});
+        ASSERT_FALSE(again.Device().empty());
+        EXPECT_EQ(ChipListOf(again), expected);
+        EXPECT_EQ(again.Stop(SIGTERM), 0);
+    }
+}
+
+TEST(PalmsimStateDir, FailedSaveIsReportedAndTheLastGoodStateKept) {
+    const fs::path base = TempDir("save");
+    const RemovedAtEnd cleanup{base};
+    const fs::path dir = base / "state";
+    const fs::path errors = base / "errors";
+    const auto palmsim =
+        StartWithErrorsIn({"--no-pacing", "--loader-running", "--state", dir.string()}, errors);
+    ASSERT_FALSE(palmsim->Device().empty());
+    palmsim->Signal(SIGUSR1);
+    ASSERT_TRUE(Eventually([&] { return fs::exists(dir / "handheld.conf"); }));
+    const auto good = state_snapshot::Snapshot(dir);
+
+    // flash.bin becomes a directory while palmsim runs: the save on USR1 fails, and says so.
+    const auto breakFlash = [&] {
+        fs::rename(dir / "flash.bin", base / "flash.good");
+        fs::create_directories(dir / "flash.bin" / "inside");
+    };
+    breakFlash();
+    const auto broken = state_snapshot::Snapshot(dir);
+    palmsim->Signal(SIGUSR1);
+    ASSERT_TRUE(Eventually([&] { return Count(Text(errors), "state not saved") == 1; }))
+        << Text(errors);
+    EXPECT_NE(Text(errors).find("flash.bin is a directory"), std::string::npos) << Text(errors);
+    EXPECT_EQ(state_snapshot::Snapshot(dir), broken);
+
+    // palmsim served on: put right, the next save goes through.
+    fs::remove_all(dir / "flash.bin");
+    fs::rename(base / "flash.good", dir / "flash.bin");
+    fs::remove(dir / "ram.bin");
+    palmsim->Signal(SIGUSR1);
+    ASSERT_TRUE(Eventually([&] { return fs::exists(dir / "ram.bin"); }));
+    EXPECT_EQ(state_snapshot::Snapshot(dir), good);
+
+    // The save at the end fails the same way: a failure exit, not a refusal (2), and the
+    // state of the last good save is all there.
+    breakFlash();
+    EXPECT_EQ(palmsim->Stop(SIGTERM), 1);
+    EXPECT_EQ(Count(Text(errors), "state not saved"), 2u) << Text(errors);
+    EXPECT_EQ(state_snapshot::Snapshot(dir), broken);
+    EXPECT_EQ(state_snapshot::Snapshot(base)["flash.good"], good.at("flash.bin"));
 }
 
 }  // namespace
