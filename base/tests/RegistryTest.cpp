@@ -76,7 +76,7 @@ TEST_F(Registry, WriteDeleteAndList) {
     RegistryKey::Info info;
     ASSERT_TRUE(key->QueryInfo(info));
     EXPECT_EQ(info.values, 3u);
-    EXPECT_EQ(info.longestName, 13u);                            // "BackupConduit"
+    EXPECT_EQ(info.longestName, 13u);  // "BackupConduit"
     // The NUL counts; the platform may count a text as it holds it inside, which is wider.
     EXPECT_GE(info.longestData, sizeof "C:\\a\\kvrnotify.dll");
 
