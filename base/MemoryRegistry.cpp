@@ -82,6 +82,27 @@ public:
         return true;
     }
 
+    RegistryRead ReadValue(const std::string& name, RegistryValue& value) override {
+        MemoryRegistry::State::Key* key = state_->Find(path_);
+        if (!key) return RegistryRead::Failed;
+        const RegistryValue* found = MemoryRegistry::State::FindValue(*key, name);
+        if (!found) return RegistryRead::Missing;
+        value = *found;
+        return RegistryRead::Ok;
+    }
+
+    bool WriteValue(const RegistryValue& value) override {
+        MemoryRegistry::State::Key* key = state_->Find(path_);
+        if (!key) return false;
+        if (RegistryValue* found = MemoryRegistry::State::FindValue(*key, value.name)) {
+            found->type = value.type;
+            found->data = value.data;
+        } else {
+            key->values.push_back(value);
+        }
+        return true;
+    }
+
     bool QueryInfo(Info& info) override {
         MemoryRegistry::State::Key* key = state_->Find(path_);
         if (!key) return false;

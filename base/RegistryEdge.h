@@ -46,6 +46,10 @@ public:
     // Writes a text value, its terminating NUL stored with it.
     virtual bool WriteText(const std::string& name, const std::string& text) = 0;
     virtual bool DeleteValue(const std::string& name) = 0;
+    // A value of any type as it is stored, and written back so; for putting back exactly a
+    // value this program changed. ReadValue gives Ok, Missing or Failed.
+    virtual RegistryRead ReadValue(const std::string& name, RegistryValue& value) = 0;
+    virtual bool WriteValue(const RegistryValue& value) = 0;
 
     // How many values the key has, and its longest value name (characters, no NUL) and
     // longest value data (bytes).

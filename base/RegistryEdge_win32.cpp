@@ -40,6 +40,26 @@ public:
         return RegDeleteValueA(key_, name.c_str()) == ERROR_SUCCESS;
     }
 
+    RegistryRead ReadValue(const std::string& name, RegistryValue& value) override {
+        DWORD type = 0, size = 0;
+        LONG r = RegQueryValueExA(key_, name.c_str(), nullptr, &type, nullptr, &size);
+        if (r == ERROR_FILE_NOT_FOUND) return RegistryRead::Missing;
+        if (r != ERROR_SUCCESS) return RegistryRead::Failed;
+        std::vector<BYTE> data(size, 0);
+        DWORD got = size;
+        r = RegQueryValueExA(key_, name.c_str(), nullptr, &type, data.data(), &got);
+        if (r != ERROR_SUCCESS) return RegistryRead::Failed;
+        value.name = name;
+        value.type = type;
+        value.data.assign(data.begin(), data.begin() + (got < size ? got : size));
+        return RegistryRead::Ok;
+    }
+
+    bool WriteValue(const RegistryValue& value) override {
+        return RegSetValueExA(key_, value.name.c_str(), 0, value.type, value.data.data(),
+                              static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS;
+    }
+
     bool QueryInfo(Info& info) override {
         DWORD values = 0, longestName = 0, longestData = 0;
         if (RegQueryInfoKeyA(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,

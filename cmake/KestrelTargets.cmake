@@ -36,14 +36,19 @@ function(kestrel_sources lib)
   target_sources(${lib} PRIVATE ${files})
 endfunction()
 
-# kestrel_test(<name> SOURCES <files...> [LIBS <libs...>]): a GoogleTest program. Natively each
-# test case is its own CTest test; under Wine a whole program is one test, since starting a
-# Windows process per case would cost more than the tests themselves.
+# kestrel_test(<name> [WINDOWS] SOURCES <files...> [LIBS <libs...>]): a GoogleTest program.
+# Natively each test case is its own CTest test; under Wine a whole program is one test, since
+# starting a Windows process per case would cost more than the tests themselves. WINDOWS: the
+# program makes windows, so the Wine session it runs in needs a display (scripts/wine-tests
+# gives the whole session one).
 function(kestrel_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "WINDOWS" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} kestrel_options gmock gtest_main)
-  if(CMAKE_CROSSCOMPILING)
+  if(CMAKE_CROSSCOMPILING AND T_WINDOWS)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES LABELS "wine;windows" TIMEOUT 300)
+  elseif(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES LABELS wine TIMEOUT 300)
   else()

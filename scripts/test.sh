@@ -49,14 +49,9 @@ fi
 
 if run_preset windows; then
   step "Windows tests under Wine"
-  # One Wine session for all the tests. Its first program starts Wine's own services, which
-  # inherit that program's output: start them here with nowhere to write, or ctest would wait
-  # on their open pipe for ever.
-  wineserver -p 2>/dev/null || true
-  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
-  ctest --preset windows 2>&1 | tee "$logdir/windows-ctest.log"
+  # One Wine session on one display for all the tests (scripts/wine-tests).
+  "$here/scripts/wine-tests" 2>&1 | tee "$logdir/windows-ctest.log"
   count_ctest "$logdir/windows-ctest.log"
-  wineserver -k 2>/dev/null || true
 fi
 
 if run_preset fuzz; then

@@ -1,0 +1,6 @@
+#include "app/Fileobject.h"
+
+THotSyncManager& HotSyncManager() {
+    static THotSyncManager manager;
+    return manager;
+}
