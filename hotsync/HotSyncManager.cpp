@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/Exceptions.h"
+#include "base/PalmDesktopKeys.h"
 #include "base/Text.h"
 
 using namespace hotsync;
@@ -45,7 +46,7 @@ THotSyncManager::THotSyncManager(std::unique_ptr<RegistryEdge> registry,
                                  std::unique_ptr<DesktopEdge> desktop,
                                  std::unique_ptr<MessageBoxEdge> boxes)
     : registry_(std::move(registry)), desktop_(std::move(desktop)), boxes_(std::move(boxes)) {
-    if (auto core = OpenKey(kCoreKey)) {
+    if (auto core = palmdesktop::OpenFirstKey(*registry_, palmdesktop::kCore)) {
         // Any answer but a text (or none) leaves the program unknown.
         const RegistryRead read = core->ReadText(kHotSyncPathValue, FHotSyncPath);
         if (read != RegistryRead::Ok && read != RegistryRead::Missing) {
@@ -56,7 +57,7 @@ THotSyncManager::THotSyncManager(std::unique_ptr<RegistryEdge> registry,
         FDesktopFound = false;
     }
 
-    if (auto manager = OpenKey(kHotSyncManagerKey)) {
+    if (auto manager = palmdesktop::OpenFirstKey(*registry_, palmdesktop::kHotSyncManager)) {
         // Each value in a step of its own: a port of another type must not cost the user's
         // backup conduit, which the end of the run would otherwise delete.
         std::string port;
@@ -76,12 +77,6 @@ THotSyncManager::~THotSyncManager() {
     RestartHotSync();
     // A HotSync Manager started and left running is the user's now; its handles are not.
     if (FProcessInfo.process) desktop_->CloseProcess(FProcessInfo);
-}
-
-std::unique_ptr<RegistryKey> THotSyncManager::OpenKey(const char* name) {
-    for (const char* root : kVendorRoots)
-        if (auto key = registry_->OpenCurrentUser(std::string(root) + name)) return key;
-    return nullptr;
 }
 
 bool THotSyncManager::HotSyncExists() {
@@ -167,7 +162,7 @@ void THotSyncManager::RestartHotSync() {
 }
 
 bool THotSyncManager::IsEasySyncInstalled() {
-    for (const char* root : kVendorRoots) {
+    for (const char* root : palmdesktop::kVendorRoots) {
         std::string path = root;
         path.pop_back();  // the root key itself, without its trailing backslash
         auto key = registry_->OpenCurrentUser(path);
@@ -190,7 +185,7 @@ void THotSyncManager::RegisterNotifier(const std::string& path) {
     if (!desktop_->FileExists(path)) throw EInvalidOperation(kMissingFile + path);
     if (std::find(FNotifiers.begin(), FNotifiers.end(), path) != FNotifiers.end()) return;
     FNotifiers.push_back(path);
-    auto key = OpenKey(kHotSyncManagerKey);
+    auto key = palmdesktop::OpenFirstKey(*registry_, palmdesktop::kHotSyncManager);
     if (!key) return;
     for (int n = 0; n < kNotifierNames; ++n) {
         RegistryValue existing;
@@ -203,7 +198,7 @@ void THotSyncManager::RegisterNotifier(const std::string& path) {
 
 void THotSyncManager::UnregisterNotifiers() {
     for (const std::string& path : FNotifiers) {
-        auto key = OpenKey(kHotSyncManagerKey);
+        auto key = palmdesktop::OpenFirstKey(*registry_, palmdesktop::kHotSyncManager);
         if (!key) continue;
         for (int n = 0; n < kNotifierNames; ++n) {
             std::string text;
@@ -221,12 +216,13 @@ void THotSyncManager::SetBackupConduit(const std::string& path) {
     if (!desktop_->FileExists(path)) throw EInvalidOperation(kMissingFile + path);
     // What could not be read at start could not be put back; it is not replaced either.
     if (FSavedState == Saved::Unknown) return;
-    if (auto key = OpenKey(kHotSyncManagerKey)) key->WriteText(kBackupConduitValue, path);
+    if (auto key = palmdesktop::OpenFirstKey(*registry_, palmdesktop::kHotSyncManager))
+        key->WriteText(kBackupConduitValue, path);
 }
 
 void THotSyncManager::RestoreBackupConduit() {
     if (FSavedState == Saved::Unknown) return;
-    auto key = OpenKey(kHotSyncManagerKey);
+    auto key = palmdesktop::OpenFirstKey(*registry_, palmdesktop::kHotSyncManager);
     if (!key) return;
     if (FSavedState == Saved::Absent) {
         key->DeleteValue(kBackupConduitValue);

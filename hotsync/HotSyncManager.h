@@ -17,15 +17,6 @@
 
 namespace hotsync {
 
-// Palm Desktop's settings lie below one of these, tried in this order.
-inline constexpr const char* kVendorRoots[] = {
-    "Software\\U.S. Robotics\\Pilot Desktop\\",
-    "Software\\US Robotics\\Pilot Desktop\\",
-    "Software\\Palm Computing\\Pilot Desktop\\",
-};
-inline constexpr const char* kCoreKey = "Core";
-inline constexpr const char* kHotSyncManagerKey = "HotSync Manager";
-
 // HotSync Manager's windows, by their exact titles (bytes in the ANSI code page).
 inline constexpr const char* kMainTitle = "HotSync Manager";
 inline constexpr const char* kProgressTitle = "HotSync Progress";
@@ -83,8 +74,6 @@ public:
     const std::vector<std::string>& Notifiers() const { return FNotifiers; }
 
 private:
-    // The first vendor root's key `name` that opens, as it is at this moment.
-    std::unique_ptr<RegistryKey> OpenKey(const char* name);
     // Waits, without a limit, until the user has closed HotSync Manager's problem report and
     // log windows.
     void WaitForHotSyncDialogs();
