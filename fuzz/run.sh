@@ -29,6 +29,41 @@ seed_packet() {
   printf '\x04\x27\xbe\xef\xed\x00\x00\x80\x00\x04\xa7\x01\x1f\x00\x02\x00\x33\xd1\x6f\x0b\xbe\xef\xed\x00\x00\x8e\x00\x00\x02\x2a\x87\xf7' >"$1/split"
 }
 
+# Palm database files: a record database with AppInfo and SortInfo, a resource database, and
+# an empty one (the header and the two zero bytes).
+targets+=(palm_database)
+binary[palm_database]=fuzz/fuzz_palm_database
+seeder[palm_database]=seed_palm_database
+max_len[palm_database]=4096
+seed_palm_database() {
+  python3 - "$1" <<'PY'
+import struct, sys
+def header(name, attributes, app, sort, kind, creator, count):
+    return struct.pack('>32sHHIIIIII4s4sIIH', name, attributes, 1, 3124224000, 3124224000, 0, 7,
+                       app, sort, kind, creator, 0, 0, count)
+records = [b'one', b'', b'three']
+at = 78 + 8 * len(records) + 2 + 4 + 2
+entries = b''
+for i, r in enumerate(records):
+    entries += struct.pack('>IB3s', at, 0x40 | i, bytes([0, 0, i + 1]))
+    at += len(r)
+with open(sys.argv[1] + '/records.pdb', 'wb') as f:
+    f.write(header(b'Memos', 0, 78 + 24 + 2, 78 + 24 + 6, b'DATA', b'memo', 3) + entries +
+            b'\0\0' + b'appi' + b'so' + b''.join(records))
+resources = [(b'code', 0, b'\0\0\0\x08'), (b'tSTR', 1000, b'Kestrel\0')]
+at = 78 + 10 * len(resources) + 2
+entries = b''
+for kind, rid, data in resources:
+    entries += struct.pack('>4sHI', kind, rid, at)
+    at += len(data)
+with open(sys.argv[1] + '/resources.prc', 'wb') as f:
+    f.write(header(b'App', 1, 0, 0, b'appl', b'KApp', 2) + entries + b'\0\0' +
+            b''.join(d for _, _, d in resources))
+with open(sys.argv[1] + '/empty.prc', 'wb') as f:
+    f.write(header(b'Empty', 1, 0, 0, b'rsrc', b'KEmp', 0) + b'\0\0')
+PY
+}
+
 # Small update files, valid and broken in every way mkupd knows.
 seed_update_file() {
   local dir=$1 mkupd=$build/sim/mkupd/mkupd

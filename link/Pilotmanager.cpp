@@ -24,7 +24,7 @@ constexpr uint16_t kMinLoaderVersion = 30;
 constexpr int kBaudRateQueries = 5;
 constexpr uint8_t kLowBatteryPercent = 19;  // this much or less is too little to flash
 
-// The RAM store is wiped by overwriting its start: three blocks of 0xFF from here on.
+// The RAM store is wiped by overwriting its start: one block of 0xFF here, written three times.
 constexpr uint32_t kRamStoreOffset = 0x40000;
 constexpr uint32_t kRamStoreBlock = 4096;
 constexpr int kRamStoreWrites = 3;

@@ -5,37 +5,22 @@
 #include <fstream>
 #include <system_error>
 
-#include "sim/HandheldFraming.h"
+#include "base/ByteOrder.h"
 
 namespace {
 
-// Palm database header: name[32], attributes, version, three dates, modification number,
-// app-info and sort-info offsets, type, creator, unique-id seed, next list id, entry count.
-constexpr size_t kHeaderSize = 78;
-constexpr size_t kNameSize = 32;
-constexpr size_t kResourceEntrySize = 10;  // type[4], id u16, offset u32
-constexpr size_t kGapAfterList = 2;        // the customary two zero bytes before the data
-constexpr uint16_t kResourceDatabase = 0x0001;
 // 2003-01-01 in seconds from 1904: fixed, so the build makes the same file every time.
 constexpr uint32_t kDate = 3124224000u;
 
 constexpr uint8_t kEntryMark[] = {0xFA, 0xAB, 0xF0, 0x0D};
 
-struct Resource {
-    const char* type;
-    uint16_t id;
-    std::vector<uint8_t> data;
-};
-
-void PutText(std::vector<uint8_t>& out, const char* text, size_t width) {
-    const size_t length = std::strlen(text);
-    for (size_t i = 0; i < width; ++i)
-        out.push_back(i < length ? static_cast<uint8_t>(text[i]) : 0);
-}
-
 std::vector<uint8_t> Bytes(std::initializer_list<uint16_t> words) {
-    std::vector<uint8_t> out;
-    for (uint16_t word : words) PutBe16(out, word);
+    std::vector<uint8_t> out(2 * words.size());
+    uint8_t* at = out.data();
+    for (uint16_t word : words) {
+        byteorder::PutBE16(at, word);
+        at += 2;
+    }
     return out;
 }
 
@@ -61,41 +46,35 @@ std::vector<uint8_t> LoaderCode() {
 
 }  // namespace
 
-std::vector<uint8_t> BuildBootletPrc() {
-    const std::vector<Resource> resources = {
-        {"code", 0, Bytes({0, 0, 0, 0, 0, 8, 0, 0x20})},  // A5 world sizes, jump table
-        {"code", 1, LoaderCode()},
-        {"pref", 0, Bytes({30, 0, 0x1000, 0, 0x1000})},  // priority, stack, heap
-        {"tAIN", 1000, Text("Bootlet")},
-        {"tver", 1, Text("2.3")},
-    };
-    std::vector<uint8_t> out;
-    PutText(out, "Bootlet", kNameSize);
-    PutBe16(out, kResourceDatabase);
-    PutBe16(out, 1);  // version
-    PutBe32(out, kDate);
-    PutBe32(out, kDate);
-    PutBe32(out, 0);  // never backed up
-    PutBe32(out, 0);  // modification number
-    PutBe32(out, 0);  // no app info
-    PutBe32(out, 0);  // no sort info
-    PutText(out, "appl", 4);
-    PutText(out, "KBlt", 4);
-    PutBe32(out, 0);  // unique-id seed
-    PutBe32(out, 0);  // next record list
-    PutBe16(out, static_cast<uint16_t>(resources.size()));
+bool IsBootlet(const PalmDatabase& database) {
+    return database.Name() == kBootletName && database.type == kBootletType &&
+           database.creator == kBootletCreator;
+}
 
-    size_t offset = kHeaderSize + resources.size() * kResourceEntrySize + kGapAfterList;
-    for (const Resource& resource : resources) {
-        PutText(out, resource.type, 4);
-        PutBe16(out, resource.id);
-        PutBe32(out, static_cast<uint32_t>(offset));
-        offset += resource.data.size();
-    }
-    out.push_back(0);
-    out.push_back(0);
-    for (const Resource& resource : resources)
-        out.insert(out.end(), resource.data.begin(), resource.data.end());
+PalmDatabase BuildBootletDatabase() {
+    PalmDatabase database;
+    database.SetName(kBootletName);
+    database.attributes = palmdb::kResourceDatabase;
+    database.version = 1;
+    database.creationDate = kDate;
+    database.modificationDate = kDate;
+    database.type = kBootletType;
+    database.creator = kBootletCreator;
+    database.resources = {
+        {palmdb::FourCc("code"), 0, Bytes({0, 0, 0, 0, 0, 8, 0, 0x20})},  // A5 world, jump table
+        {palmdb::FourCc("code"), 1, LoaderCode()},
+        {palmdb::FourCc("pref"), 0, Bytes({30, 0, 0x1000, 0, 0x1000})},  // priority, stack, heap
+        {palmdb::FourCc("tAIN"), 1000, Text("Bootlet")},
+        {palmdb::FourCc("tver"), 1, Text("2.3")},
+    };
+    return database;
+}
+
+std::vector<uint8_t> BuildBootletPrc() {
+    std::vector<uint8_t> out;
+    std::string error;
+    // Five small resources always fit the format.
+    WritePalmDatabase(BuildBootletDatabase(), out, error);
     return out;
 }
 

@@ -8,6 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "sim/PalmDatabase.h"
+
+// What makes a database the loader, for a handheld that finds it installed in RAM.
+constexpr const char* kBootletName = "Bootlet";
+constexpr uint32_t kBootletType = palmdb::FourCc("appl");
+constexpr uint32_t kBootletCreator = palmdb::FourCc("KBlt");
+bool IsBootlet(const PalmDatabase& database);
+
+PalmDatabase BuildBootletDatabase();
 std::vector<uint8_t> BuildBootletPrc();
 // Writes the file, creating its directory if needed.
 bool WriteBootletPrc(const std::string& path, std::string& error);

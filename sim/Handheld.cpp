@@ -26,6 +26,28 @@ constexpr size_t kWriteDataAt = 8;
 constexpr size_t kEntryAt = 16;
 }  // namespace dbg
 
+// The RAM store begins 256 KiB into RAM; the desktop erases it by writing its first 4 KiB
+// blank (0xFF), three times over, which leaves no store for the OS to find.
+namespace ram_store {
+constexpr uint32_t kOffset = 0x40000;
+constexpr uint32_t kBlankBytes = 4096;
+}  // namespace ram_store
+
+// The flash store's control block lies on the 4 KiB page the OS's reset vector points into,
+// when the vector points past the ROM itself. Its chip count reads 0xFFFF until the store is
+// set up; the desktop's finalisation writes it.
+namespace flash_store {
+constexpr uint32_t kResetVectorOffset = 0x8004;
+constexpr uint32_t kLowestVector = 0x10C10000;
+constexpr uint32_t kPage = 0x1000;
+constexpr uint32_t kChipCountAt = 52;
+constexpr uint16_t kBlankChipCount = 0xFFFF;
+}  // namespace flash_store
+
+bool Overlap(uint64_t a, uint64_t na, uint64_t b, uint64_t nb) {
+    return na != 0 && nb != 0 && a < b + nb && b < a + na;
+}
+
 bool IsFreeChunkWord(const uint8_t* p) { return p[1] == 0xFF && p[2] == 0xFF && p[3] == 0xFF; }
 
 }  // namespace
@@ -154,7 +176,7 @@ bool Handheld::HandleLoader(const Packet& packet, std::vector<uint8_t>& reply) {
             if (!needs(6)) return false;
             const uint16_t count = GetBe16(&body[4]);
             if (!needs(6u + count)) return false;
-            memory_.WriteRam(GetBe32(&body[0]), &body[6], count);
+            WriteRam(GetBe32(&body[0]), &body[6], count);
             return true;
         }
         case loader::ChipList:
@@ -196,7 +218,7 @@ bool Handheld::HandleLoader(const Packet& packet, std::vector<uint8_t>& reply) {
                       blockAddress, block.start);
                 status = loader_status::kWriteFailed;
             } else {
-                memory_.Program(address, &body[10], count);
+                ProgramFlash(address, &body[10], count);
             }
             PutBe16(reply, status);
             PutBe32(reply, address);
@@ -300,6 +322,49 @@ void Handheld::Degrade(std::vector<uint8_t>& bytes) {
         kept.push_back(byte);
     }
     bytes = std::move(kept);
+}
+
+void Handheld::WriteRam(uint32_t address, const uint8_t* data, uint16_t count) {
+    memory_.WriteRam(address, data, count);
+    // RAM is seen at its base and, where that is not 0, at 0 as well.
+    const uint32_t ramBase = memory_.RamBase();
+    const bool touches =
+        Overlap(address, count, uint64_t{ramBase} + ram_store::kOffset, ram_store::kBlankBytes) ||
+        (ramBase != 0 && Overlap(address, count, ram_store::kOffset, ram_store::kBlankBytes));
+    const std::vector<uint8_t>& ram = memory_.Ram();
+    if (!touches || ram.size() < ram_store::kOffset + ram_store::kBlankBytes) return;
+    const auto first = ram.begin() + ram_store::kOffset;
+    if (std::all_of(first, first + ram_store::kBlankBytes, [](uint8_t b) { return b == 0xFF; }))
+        Tell(StoreEvent::RamStoreErased);
+}
+
+bool Handheld::StoreChipCountAddress(uint32_t& address) const {
+    uint8_t vector[4];
+    memory_.Read(memory_.FlashBase() + flash_store::kResetVectorOffset, vector, sizeof vector);
+    const uint32_t target = GetBe32(vector);
+    if (target < flash_store::kLowestVector) return false;
+    address = (target & ~(flash_store::kPage - 1)) + flash_store::kChipCountAt;
+    return memory_.InFlash(address, 2);
+}
+
+void Handheld::ProgramFlash(uint32_t address, const uint8_t* data, uint16_t count) {
+    uint32_t chipCount = 0;
+    const bool watched = StoreChipCountAddress(chipCount) && Overlap(address, count, chipCount, 2);
+    auto read = [&] {
+        uint8_t bytes[2];
+        memory_.Read(chipCount, bytes, sizeof bytes);
+        return GetBe16(bytes);
+    };
+    const bool wasBlank = watched && read() == flash_store::kBlankChipCount;
+    memory_.Program(address, data, count);
+    if (wasBlank && read() != flash_store::kBlankChipCount) Tell(StoreEvent::FlashStoreFinalised);
+}
+
+void Handheld::Tell(StoreEvent event) {
+    Trace("%s", event == StoreEvent::RamStoreErased
+                    ? "RAM store erased"
+                    : "flash store set up afresh: the databases added to it are gone");
+    if (storeListener_) storeListener_(event);
 }
 
 void Handheld::Trace(const char* format, ...) const {

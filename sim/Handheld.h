@@ -24,6 +24,12 @@ struct Transmission {
     uint64_t createdNs = 0;                // arrival time of the request's last byte
 };
 
+// What the handheld did to its stores, for the state directory to show.
+enum class StoreEvent : uint8_t {
+    RamStoreErased,       // the RAM store's first 4 KiB were written blank: its databases are gone
+    FlashStoreFinalised,  // the flash store was set up afresh: the databases added to it are gone
+};
+
 // Status words of the loader's erase and program replies.
 namespace loader_status {
 constexpr uint16_t kOk = 0;
@@ -58,6 +64,10 @@ public:
 
     // Receives one line per request, reply and oddity; for palmsim's --verbose.
     void SetTrace(std::function<void(const std::string&)> trace) { trace_ = std::move(trace); }
+    // Told of each store event as it happens.
+    void SetStoreListener(std::function<void(StoreEvent)> listener) {
+        storeListener_ = std::move(listener);
+    }
 
 private:
     void Handle(const Packet& packet, uint64_t nowNs);
@@ -65,6 +75,10 @@ private:
     bool HandleLoader(const Packet& packet, std::vector<uint8_t>& reply);
     void Send(uint8_t type, uint8_t id, const std::vector<uint8_t>& body, uint64_t nowNs);
     void Degrade(std::vector<uint8_t>& bytes);
+    void WriteRam(uint32_t address, const uint8_t* data, uint16_t count);
+    void ProgramFlash(uint32_t address, const uint8_t* data, uint16_t count);
+    bool StoreChipCountAddress(uint32_t& address) const;
+    void Tell(StoreEvent event);
     bool Roll(double fraction);
     void Trace(const char* format, ...) const __attribute__((format(printf, 2, 3)));
 
@@ -75,6 +89,7 @@ private:
     std::deque<Transmission> outgoing_;
     std::mt19937_64 random_;
     std::function<void(const std::string&)> trace_;
+    std::function<void(StoreEvent)> storeListener_;
     uint32_t packetsReceived_ = 0;
     bool lineDead_ = false;
     uint32_t pendingSpeed_ = 0;  // a speed change waiting for its reply to be framed

@@ -49,6 +49,47 @@ bool ParseU16(std::string_view text, uint16_t& value) {
     return true;
 }
 
+// The number of a version part: 1 to 3 digits, no leading zero.
+bool ParseVersionPart(std::string_view text, uint16_t& value) {
+    if (text.empty() || text.size() > 3 || (text.size() > 1 && text[0] == '0')) return false;
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = static_cast<uint16_t>(value * 10 + (c - '0'));
+    }
+    return true;
+}
+
+// One line of the configuration file: the key and value of a "key=value" line, trimmed.
+struct ConfigLine {
+    std::string_view key;
+    std::string_view value;
+    bool assignment = false;  // false for blank lines, comments and lines without '='
+};
+
+ConfigLine SplitLine(std::string_view raw) {
+    const std::string_view line = Trim(raw);
+    ConfigLine split;
+    if (line.empty() || line.front() == '#') return split;
+    split.key = line;
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos) return split;
+    split.key = Trim(line.substr(0, equals));
+    split.value = Trim(line.substr(equals + 1));
+    split.assignment = true;
+    return split;
+}
+
+// Calls `each` with every line of `text` (without its '\n') and whether a '\n' ended it.
+template <typename Each>
+void ForEachLine(std::string_view text, Each each) {
+    while (!text.empty()) {
+        const size_t newline = text.find('\n');
+        each(text.substr(0, newline), newline != std::string_view::npos);
+        text = newline == std::string_view::npos ? std::string_view{} : text.substr(newline + 1);
+    }
+}
+
 // Ranges [a, a + na) and [b, b + nb) in 64 bits, so nothing wraps.
 bool Overlap(uint64_t a, uint64_t na, uint64_t b, uint64_t nb) {
     return na != 0 && nb != 0 && a < b + nb && b < a + na;
@@ -234,6 +275,31 @@ const char* ModeName(HandheldMode mode) {
     return "debugger";
 }
 
+bool ParseOsVersion(std::string_view text, OsVersion& version) {
+    const size_t dot = text.find('.');
+    OsVersion parsed;
+    if (dot == std::string_view::npos || !ParseVersionPart(text.substr(0, dot), parsed.major) ||
+        !ParseVersionPart(text.substr(dot + 1), parsed.minor) || parsed.major == 0)
+        return false;
+    version = parsed;
+    return true;
+}
+
+std::string FormatOsVersion(OsVersion version) {
+    return std::to_string(version.major) + "." + std::to_string(version.minor);
+}
+
+std::string CheckUserName(std::string_view name) {
+    if (name.size() > 63) return "a user name holds at most 63 bytes";
+    for (char c : name) {
+        if (static_cast<uint8_t>(c) < 0x20 || c == 0x7F)
+            return "a user name holds no control characters";
+    }
+    if (!name.empty() && (name.front() == ' ' || name.back() == ' '))
+        return "a user name neither starts nor ends with a blank";
+    return {};
+}
+
 std::string WriteConfigText(const HandheldConfig& config) {
     std::string text = "# The simulated handheld (palmsim). One key=value a line.\n";
     auto line = [&text](const char* key, const std::string& value) {
@@ -251,6 +317,8 @@ std::string WriteConfigText(const HandheldConfig& config) {
     line("ram-size", Hex(config.ramSize));
     line("mode", ModeName(config.mode));
     line("speed", std::to_string(config.lineSpeed));
+    line(config_keys::kUser, config.user);
+    line(config_keys::kOsVersion, FormatOsVersion(config.osVersion));
     for (const auto& [key, value] : config.otherKeys) line(key.c_str(), value);
     return text;
 }
@@ -264,13 +332,9 @@ bool ReadConfigText(std::string_view text, HandheldConfig& config, std::string& 
         const std::string_view line = Trim(text.substr(0, newline));
         text = newline == std::string_view::npos ? std::string_view{} : text.substr(newline + 1);
         ++lineNumber;
-        if (line.empty() || line.front() == '#') continue;
-        const size_t equals = line.find('=');
-        const std::string_view key =
-            equals == std::string_view::npos ? line : Trim(line.substr(0, equals));
-        const std::string_view value =
-            equals == std::string_view::npos ? std::string_view{} : Trim(line.substr(equals + 1));
-        bool ok = equals != std::string_view::npos;
+        const auto [key, value, assignment] = SplitLine(line);
+        if (!assignment && key.empty()) continue;  // blank or comment
+        bool ok = assignment;
         uint16_t small = 0;
         if (!ok) {
         } else if (key == "chips") {
@@ -292,6 +356,11 @@ bool ReadConfigText(std::string_view text, HandheldConfig& config, std::string& 
             ok = ParseMode(value, result.mode);
         } else if (key == "speed") {
             ok = ParseU32(value, result.lineSpeed);
+        } else if (key == config_keys::kUser) {
+            ok = CheckUserName(value).empty();
+            result.user = std::string(value);
+        } else if (key == config_keys::kOsVersion) {
+            ok = ParseOsVersion(value, result.osVersion);
         } else {
             result.otherKeys.emplace_back(std::string(key), std::string(value));
         }
@@ -303,4 +372,39 @@ bool ReadConfigText(std::string_view text, HandheldConfig& config, std::string& 
     }
     config = std::move(result);
     return true;
+}
+
+bool ConfigValue(std::string_view text, std::string_view key, std::string& value) {
+    bool found = false;
+    ForEachLine(text, [&](std::string_view raw, bool) {
+        const ConfigLine line = SplitLine(raw);
+        if (!line.assignment || line.key != key) return;
+        value = std::string(line.value);
+        found = true;
+    });
+    return found;
+}
+
+std::string WithConfigValue(std::string_view text, std::string_view key, std::string_view value) {
+    std::string result;
+    bool found = false;
+    bool endsInNewline = true;
+    ForEachLine(text, [&](std::string_view raw, bool newline) {
+        const ConfigLine line = SplitLine(raw);
+        if (line.assignment && line.key == key) {
+            result.append(key).append("=").append(value);
+            // A line ended by CR LF keeps its CR, so the file keeps one kind of line end.
+            if (!raw.empty() && raw.back() == '\r') result += '\r';
+            found = true;
+        } else {
+            result.append(raw);
+        }
+        if (newline) result += '\n';
+        endsInNewline = newline;
+    });
+    if (!found) {
+        if (!endsInNewline) result += '\n';
+        result.append(key).append("=").append(value).append("\n");
+    }
+    return result;
 }

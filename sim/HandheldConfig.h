@@ -35,6 +35,13 @@ struct FaultConfig {
     uint64_t seed = 1;
 };
 
+// The OS the handheld runs, as major.minor ("3.5"); the HotSync side goes by the major version.
+struct OsVersion {
+    uint16_t major = 3;
+    uint16_t minor = 5;
+    bool operator==(const OsVersion&) const = default;
+};
+
 struct HandheldConfig {
     std::vector<ChipCode> chips = {{0x89, 0x8897}};
     uint32_t flashBase = 0x10C00000;  // as the loader reports it; 0 lets the chip size decide
@@ -45,6 +52,9 @@ struct HandheldConfig {
     uint32_t ramSize = 0x100000;
     HandheldMode mode = HandheldMode::RomDebugger;
     uint32_t lineSpeed = 57600;
+    // Whose handheld it is; empty once the RAM store has been erased. Kept by the HotSync side.
+    std::string user;
+    OsVersion osVersion;
     // Keys of the configuration file that other tools keep there; written back unchanged.
     std::vector<std::pair<std::string, std::string>> otherKeys;
     FaultConfig faults;
@@ -79,6 +89,23 @@ const char* FaultHelp();
 bool ParseMode(std::string_view text, HandheldMode& mode);
 const char* ModeName(HandheldMode mode);
 
+// "3.5": a major version from 1 and a minor version, each up to three digits.
+bool ParseOsVersion(std::string_view text, OsVersion& version);
+std::string FormatOsVersion(OsVersion version);
+// Empty when `name` can be a user name: up to 63 bytes (the HotSync side's field holds 64 with
+// the NUL), no control characters, no blank at either end (the file's lines are trimmed).
+std::string CheckUserName(std::string_view name);
+
 // The configuration file: one "key=value" a line, '#' starts a comment line.
+namespace config_keys {
+constexpr const char* kUser = "user";
+constexpr const char* kOsVersion = "os-version";
+}  // namespace config_keys
 std::string WriteConfigText(const HandheldConfig& config);
 bool ReadConfigText(std::string_view text, HandheldConfig& config, std::string& error);
+// One key of the file's text, for tools that change a key and must keep every other line as
+// it is (including keys they do not know or cannot read): the value of its last line (the
+// one that counts) or false when it has none, and the text with that key set to `value` on
+// each of its lines, or on a line added at the end.
+bool ConfigValue(std::string_view text, std::string_view key, std::string& value);
+std::string WithConfigValue(std::string_view text, std::string_view key, std::string_view value);

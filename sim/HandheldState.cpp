@@ -1,5 +1,6 @@
 #include "sim/HandheldState.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,7 +9,9 @@
 #include <system_error>
 #include <vector>
 
+#include "sim/Bootlet.h"
 #include "sim/Handheld.h"
+#include "sim/HandheldStore.h"
 
 namespace fs = std::filesystem;
 
@@ -201,7 +204,112 @@ void RemoveTemporaries(std::vector<StateFile>& files) {
     }
 }
 
+FileStamp StampOf(const fs::path& path, const std::string& name) {
+    FileStamp stamp;
+    stamp.name = name;
+    std::error_code failure;
+    if (fs::status(path, failure).type() != fs::file_type::regular) return stamp;
+    stamp.present = true;
+    stamp.size = fs::file_size(path, failure);
+    stamp.written = fs::last_write_time(path, failure);
+    return stamp;
+}
+
+// The files of a store folder, as HandheldStore sees them (a name starting with '.' is a file
+// still being written).
+std::vector<FileStamp> FolderStamps(const fs::path& dir) {
+    std::vector<FileStamp> stamps;
+    std::error_code failure;
+    for (fs::directory_iterator it(dir, failure), end; !failure && it != end;
+         it.increment(failure)) {
+        const std::string name = it->path().filename().string();
+        if (name.starts_with(".")) continue;
+        FileStamp stamp = StampOf(it->path(), name);
+        if (stamp.present) stamps.push_back(std::move(stamp));
+    }
+    return stamps;
+}
+
+// A later event covers a file as it stands then.
+void Merge(std::vector<FileStamp>& into, std::vector<FileStamp> now) {
+    for (FileStamp& stamp : now) {
+        auto same = std::find_if(into.begin(), into.end(),
+                                 [&](const FileStamp& old) { return old.name == stamp.name; });
+        if (same != into.end())
+            *same = std::move(stamp);
+        else
+            into.push_back(std::move(stamp));
+    }
+}
+
+// Whether the file an event took away is still the one it took.
+bool Untouched(const fs::path& dir, const std::vector<FileStamp>& taken, const std::string& name) {
+    for (const FileStamp& stamp : taken)
+        if (stamp.name == name) return StampOf(dir / name, name) == stamp;
+    return false;
+}
+
+bool RemoveTaken(const fs::path& dir, const std::vector<FileStamp>& taken, std::string& error) {
+    for (const FileStamp& stamp : taken) {
+        if (!Untouched(dir, taken, stamp.name)) continue;
+        std::error_code failure;
+        fs::remove(dir / stamp.name, failure);
+        if (failure) {
+            error = "cannot remove " + (dir / stamp.name).string() + ": " + failure.message();
+            return false;
+        }
+    }
+    return true;
+}
+
+// The keys that are not palmsim's to decide, from handheld.conf as it stands: the HotSync
+// side may have written the user name, and other tools their keys, while palmsim ran. A file
+// that cannot be read leaves palmsim's own copy.
+void TakeSharedKeys(const fs::path& path, HandheldConfig& config) {
+    std::error_code failure;
+    if (fs::status(path, failure).type() != fs::file_type::regular) return;
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!ReadAtMost(path, kMostConfigBytes, bytes, error) || bytes.size() > kMostConfigBytes)
+        return;
+    HandheldConfig onDisk = config;
+    if (!ReadConfigText(std::string(bytes.begin(), bytes.end()), onDisk, error)) return;
+    config.user = onDisk.user;
+    config.osVersion = onDisk.osVersion;
+    config.otherKeys = onDisk.otherKeys;
+}
+
+bool SaveFiles(const std::string& dir, const Handheld& handheld, const std::string& config,
+               std::string& error);
+
 }  // namespace
+
+void NoteStoreEvent(const std::string& dir, StoreEvent event, StoreChanges& changes) {
+    const HandheldStore store(dir);
+    if (event == StoreEvent::RamStoreErased) {
+        changes.ramStoreErased = true;
+        Merge(changes.erasedRam, FolderStamps(store.FolderPath(StoreFolder::Ram)));
+        changes.configAtErase = StampOf(fs::path(dir) / state_files::kConfig, state_files::kConfig);
+    } else {
+        Merge(changes.erasedRomAdded, FolderStamps(store.FolderPath(StoreFolder::RomAdded)));
+    }
+}
+
+bool BootletInstalled(const std::string& dir, const StoreChanges& changes) {
+    const HandheldStore store(dir);
+    std::vector<StoredDatabase> databases;
+    std::vector<DamagedFile> damaged;
+    std::string error;
+    if (!store.List(StoreFolder::Ram, databases, damaged, error)) return false;
+    for (const StoredDatabase& stored : databases) {
+        if (!IsBootlet(stored.database)) continue;
+        if (changes.ramStoreErased &&
+            Untouched(store.FolderPath(StoreFolder::Ram), changes.erasedRam, stored.fileName))
+            continue;
+        return true;
+    }
+    return false;
+}
 
 bool LoadStateConfig(const std::string& dir, HandheldConfig& config,
                      std::vector<std::string>& warnings, std::string& error) {
@@ -235,6 +343,33 @@ bool LoadStateMemory(const std::string& dir, Handheld& handheld, std::string& er
 }
 
 bool SaveState(const std::string& dir, const Handheld& handheld, std::string& error) {
+    StoreChanges none;
+    return SaveState(dir, handheld, none, error);
+}
+
+bool SaveState(const std::string& dir, const Handheld& handheld, StoreChanges& changes,
+               std::string& error) {
+    HandheldConfig config = handheld.Config();
+    const fs::path configPath = fs::path(dir) / state_files::kConfig;
+    TakeSharedKeys(configPath, config);
+    if (changes.ramStoreErased &&
+        StampOf(configPath, state_files::kConfig) == changes.configAtErase)
+        config.user.clear();
+    if (!SaveFiles(dir, handheld, WriteConfigText(config), error)) return false;
+    const HandheldStore store(dir);
+    if (!RemoveTaken(store.FolderPath(StoreFolder::Ram), changes.erasedRam, error) ||
+        !RemoveTaken(store.FolderPath(StoreFolder::RomAdded), changes.erasedRomAdded, error)) {
+        error = "flash.bin, ram.bin and handheld.conf are saved, but " + error;
+        return false;
+    }
+    changes = StoreChanges{};
+    return true;
+}
+
+namespace {
+
+bool SaveFiles(const std::string& dir, const Handheld& handheld, const std::string& config,
+               std::string& error) {
     if (dir.empty()) {
         error = "the state directory has no name";
         return false;
@@ -248,7 +383,6 @@ bool SaveState(const std::string& dir, const Handheld& handheld, std::string& er
     }
     const std::vector<uint8_t>& flash = handheld.Memory().Flash();
     const std::vector<uint8_t>& ram = handheld.Memory().Ram();
-    const std::string config = WriteConfigText(handheld.Config());
     std::vector<StateFile> files = {
         {fs::path(dir) / state_files::kFlash, flash.data(), flash.size(), {}},
         {fs::path(dir) / state_files::kRam, ram.data(), ram.size(), {}},
@@ -282,3 +416,5 @@ bool SaveState(const std::string& dir, const Handheld& handheld, std::string& er
     }
     return true;
 }
+
+}  // namespace

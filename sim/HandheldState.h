@@ -1,14 +1,45 @@
 // The state directory of a simulated handheld, which outlives one palmsim run and is shared
-// with the HotSync stand-ins: the flash byte for byte (flash.bin), the RAM (ram.bin) and the
-// configuration (handheld.conf, key=value lines; keys of other tools are kept).
+// with the HotSync stand-ins: the flash byte for byte (flash.bin), the RAM (ram.bin), the
+// configuration (handheld.conf, key=value lines; keys of other tools are kept) and the
+// databases (sim/HandheldStore.h), which the serial side changes through its store events.
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "sim/HandheldConfig.h"
 
 class Handheld;
+enum class StoreEvent : uint8_t;
+
+// A file as it stood at one moment, to tell later whether somebody has written it since.
+struct FileStamp {
+    std::string name;  // within its folder
+    bool present = false;
+    uint64_t size = 0;
+    std::filesystem::file_time_type written{};
+    bool operator==(const FileStamp&) const = default;
+};
+
+// What the handheld did to its stores since its state was last saved, with what the state
+// directory held at that moment. A save takes those files away, and the user name with an
+// erased RAM store; what the HotSync side wrote after the event (a restore, a database it
+// installed) is newer than the event and stays.
+struct StoreChanges {
+    bool ramStoreErased = false;
+    std::vector<FileStamp> erasedRam;       // ram/ at the erase
+    FileStamp configAtErase;                // handheld.conf at the erase
+    std::vector<FileStamp> erasedRomAdded;  // rom-added/ at the flash store's set-up
+};
+
+// Notes `event` with what the state directory holds now.
+void NoteStoreEvent(const std::string& dir, StoreEvent event, StoreChanges& changes);
+// Whether a handheld reset into its OS finds the loader installed in RAM and starts it: a
+// database "Bootlet" of type 'appl' and creator 'KBlt' in ram/ that no RAM-store erase since
+// the last save has taken away.
+bool BootletInstalled(const std::string& dir, const StoreChanges& changes);
 
 namespace state_files {
 constexpr const char* kFlash = "flash.bin";
@@ -34,3 +65,10 @@ bool LoadStateMemory(const std::string& dir, Handheld& handheld, std::string& er
 // save that fails (a full disk, a directory made read-only, a state file turned into a
 // directory) leaves the previous state whole.
 bool SaveState(const std::string& dir, const Handheld& handheld, std::string& error);
+// The same, and then the store changes: the user name, the HotSync side's keys and the keys of
+// other tools are taken from handheld.conf as it stands now (the HotSync side may have written
+// them meanwhile), the user name cleared after a RAM-store erase nobody has written over, and
+// the files the changes took away are removed. `changes` is emptied once all that is done;
+// a save that fails keeps it for the next one.
+bool SaveState(const std::string& dir, const Handheld& handheld, StoreChanges& changes,
+               std::string& error);

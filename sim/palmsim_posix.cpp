@@ -32,7 +32,8 @@ constexpr const char* kUsage =
     "\n"
     "  --state DIR            the handheld's state directory: flash.bin, ram.bin and\n"
     "                         handheld.conf are read at start and written at the end\n"
-    "                         (made then if it does not exist)\n"
+    "                         (made then if it does not exist); its databases are in\n"
+    "                         ram/, rom/, rom-added/ and install/ (see the handheld tool)\n"
     "  --link PATH            also make PATH a symbolic link to the device (for example\n"
     "                         a Wine prefix's dosdevices/com2)\n"
     "  --chips LIST           flash chips as MANUFACTURER:DEVICE[,...] (0x89:0x8897)\n"
@@ -43,7 +44,8 @@ constexpr const char* kUsage =
     "  --ram-size N           bytes of RAM (1M)\n"
     "  --loader-running       start with the loader running, as after HotSync installed\n"
     "                         it and the handheld was reset; same as --mode loader\n"
-    "  --mode MODE            debugger, loader or os (debugger)\n"
+    "  --mode MODE            debugger, loader or os (debugger); os starts the loader\n"
+    "                         when Bootlet is installed in RAM (ram/)\n"
     "  --fault FAULT          inject a fault; may be repeated (see below)\n"
     "  --seed N               seed of the fault injection (1)\n"
     "  --no-pacing            bytes cross at once instead of at the line speed\n"
@@ -56,7 +58,14 @@ constexpr const char* kUsage =
     "%s"
     "\n"
     "Signals: TERM, INT or HUP write the state and end palmsim; USR1 writes the state;\n"
-    "USR2 resets the handheld into its ROM debugger.\n"
+    "USR2 resets the handheld into its ROM debugger; RTMIN+1 resets it into its OS, as\n"
+    "the reset button does (into the loader when Bootlet is installed in RAM).\n"
+    "\n"
+    "What the desktop does to the handheld's stores shows in the state directory at the\n"
+    "next save: erasing the RAM store empties ram/ and clears the user name, setting up\n"
+    "the flash store afresh empties rom-added/. Files the HotSync side writes after the\n"
+    "erase or set-up are kept.\n"
+    "\n"
     "Numbers may be decimal or 0x hexadecimal, sizes may end in K or M.\n"
     "\n"
     "Exit status: 0 done; 1 when the state could not be written at the end, or the\n"
@@ -66,12 +75,18 @@ constexpr const char* kUsage =
 volatile sig_atomic_t gStop = 0;
 volatile sig_atomic_t gSave = 0;
 volatile sig_atomic_t gReset = 0;
+volatile sig_atomic_t gBoot = 0;
+
+// The reset button: the OS starts, and it starts the loader when that is installed.
+int BootSignal() { return SIGRTMIN + 1; }
 
 void OnSignal(int signal) {
     if (signal == SIGUSR1)
         gSave = 1;
     else if (signal == SIGUSR2)
         gReset = 1;
+    else if (signal == BootSignal())
+        gBoot = 1;
     else
         gStop = 1;
 }
@@ -226,10 +241,10 @@ private:
 };
 
 // A failed save leaves the previous state as it was; palmsim says so and serves on.
-bool Save(const Options& options, const Handheld& handheld) {
+bool Save(const Options& options, const Handheld& handheld, StoreChanges& changes) {
     if (options.stateDir.empty()) return true;
     std::string error;
-    if (SaveState(options.stateDir, handheld, error)) return true;
+    if (SaveState(options.stateDir, handheld, changes, error)) return true;
     std::fprintf(stderr, "palmsim: state not saved in %s: %s\n", options.stateDir.c_str(),
                  error.c_str());
     return false;
@@ -242,7 +257,15 @@ constexpr uint64_t kIdleWakeNs = 50'000'000;
 // byte is due. The schedule itself is kept in absolute times, so no sleep adds up.
 constexpr uint64_t kBurstLeadNs = 1'000'000;
 
-int Serve(const Options& options, Handheld& handheld, Pty& pty, const sigset_t& waitMask) {
+// Where the handheld's OS goes after a reset.
+HandheldMode BootMode(const Options& options, const StoreChanges& changes) {
+    return !options.stateDir.empty() && BootletInstalled(options.stateDir, changes)
+               ? HandheldMode::Loader
+               : HandheldMode::Os;
+}
+
+int Serve(const Options& options, Handheld& handheld, StoreChanges& changes, Pty& pty,
+          const sigset_t& waitMask) {
     SimLine line(handheld, options.pacing);
     line.SetGarbling(options.garble);
     std::vector<uint8_t> out;
@@ -251,11 +274,15 @@ int Serve(const Options& options, Handheld& handheld, Pty& pty, const sigset_t& 
     while (!gStop) {
         if (gSave) {
             gSave = 0;
-            Save(options, handheld);
+            Save(options, handheld, changes);
         }
         if (gReset) {
             gReset = 0;
             handheld.Reset(HandheldMode::RomDebugger);
+        }
+        if (gBoot) {
+            gBoot = 0;
+            handheld.Reset(BootMode(options, changes));
         }
         pty.ReleaseExclusive();
         const uint32_t desktopSpeed = pty.DesktopSpeed();
@@ -322,6 +349,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (const std::string problem = ValidateConfig(config); !problem.empty()) return Fail(problem);
+    StoreChanges changes;
+    if (config.mode == HandheldMode::Os) config.mode = BootMode(options, changes);
 
     Handheld handheld(config);
     if (!options.stateDir.empty() && !LoadStateMemory(options.stateDir, handheld, error))
@@ -334,14 +363,21 @@ int main(int argc, char** argv) {
         });
     }
 
+    if (!options.stateDir.empty()) {
+        handheld.SetStoreListener([&options, &changes](StoreEvent event) {
+            NoteStoreEvent(options.stateDir, event, changes);
+        });
+    }
+
     // The signals are held back except inside ppoll, so none slips in between a check of
     // the flags and the wait.
+    const int handled[] = {SIGTERM, SIGINT, SIGHUP, SIGUSR1, SIGUSR2, BootSignal()};
     sigset_t held;
     sigemptyset(&held);
-    for (int s : {SIGTERM, SIGINT, SIGHUP, SIGUSR1, SIGUSR2}) sigaddset(&held, s);
+    for (int s : handled) sigaddset(&held, s);
     sigset_t waitMask;
     sigprocmask(SIG_BLOCK, &held, &waitMask);
-    for (int s : {SIGTERM, SIGINT, SIGHUP, SIGUSR1, SIGUSR2}) {
+    for (int s : handled) {
         struct sigaction action {};
         action.sa_handler = OnSignal;
         sigemptyset(&action.sa_mask);
@@ -362,8 +398,8 @@ int main(int argc, char** argv) {
     std::printf("%s\n", pty->SlavePath().c_str());
     std::fflush(stdout);
 
-    const int result = Serve(options, handheld, *pty, waitMask);
+    const int result = Serve(options, handheld, changes, *pty, waitMask);
     // Whoever ran palmsim must learn that the handheld's last state is not on disk.
-    const bool saved = Save(options, handheld);
+    const bool saved = Save(options, handheld, changes);
     return result != 0 ? result : saved ? 0 : 1;
 }

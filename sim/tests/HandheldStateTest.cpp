@@ -43,7 +43,9 @@ TEST(HandheldConfigText, RoundTripsEveryFieldAndKeepsKeysOfOtherTools) {
     config.ramSize = 0x200000;
     config.mode = HandheldMode::Os;
     config.lineSpeed = 115200;
-    config.otherKeys = {{"user", "Jo Tester"}};
+    config.user = "Jo Tester";
+    config.osVersion = {4, 1};
+    config.otherKeys = {{"owner", "sync-tool"}};
     HandheldConfig read;
     std::string error;
     ASSERT_TRUE(ReadConfigText(WriteConfigText(config), read, error)) << error;
@@ -56,6 +58,8 @@ TEST(HandheldConfigText, RoundTripsEveryFieldAndKeepsKeysOfOtherTools) {
     EXPECT_EQ(read.ramSize, 0x200000u);
     EXPECT_EQ(read.mode, HandheldMode::Os);
     EXPECT_EQ(read.lineSpeed, 115200u);
+    EXPECT_EQ(read.user, "Jo Tester");
+    EXPECT_EQ(read.osVersion, (OsVersion{4, 1}));
     EXPECT_EQ(read.otherKeys, config.otherKeys);
 
     HandheldConfig untouched;
@@ -64,6 +68,11 @@ TEST(HandheldConfigText, RoundTripsEveryFieldAndKeepsKeysOfOtherTools) {
     EXPECT_EQ(untouched.hardwareId, 10);  // nothing applied from a file that fails
     EXPECT_FALSE(ReadConfigText("mode=asleep\n", untouched, error));
     EXPECT_FALSE(ReadConfigText("chips\n", untouched, error));
+    EXPECT_FALSE(ReadConfigText("os-version=3\n", untouched, error));
+    EXPECT_FALSE(ReadConfigText("user= x\x01y\n", untouched, error));
+    ASSERT_TRUE(ReadConfigText("# no HotSync keys\n", untouched, error));
+    EXPECT_EQ(untouched.user, "");  // nobody's handheld, the usual OS
+    EXPECT_EQ(untouched.osVersion, OsVersion{});
 }
 
 TEST(HandheldConfigText, ParsesOptionValuesAndRefusesBadOnes) {
@@ -128,7 +137,8 @@ TEST(HandheldStateDir, SavedHandheldComesBackByteForByte) {
     HandheldConfig config;
     config.hardwareId = 6;
     config.mode = HandheldMode::Loader;
-    config.otherKeys = {{"user", "Jo"}};
+    config.user = "Jo";
+    config.otherKeys = {{"owner", "sync-tool"}};
     Handheld first{config};
     std::vector<uint8_t>& flash = first.Memory().Flash();
     for (size_t i = 0; i < flash.size(); i += 509) flash[i] = static_cast<uint8_t>(i >> 3);
@@ -142,6 +152,7 @@ TEST(HandheldStateDir, SavedHandheldComesBackByteForByte) {
     ASSERT_TRUE(LoadStateConfig(dir.Path(), loaded, warnings, error)) << error;
     EXPECT_EQ(loaded.hardwareId, 6);
     EXPECT_EQ(loaded.mode, HandheldMode::Loader);
+    EXPECT_EQ(loaded.user, "Jo");
     EXPECT_EQ(loaded.otherKeys, config.otherKeys);
     Handheld second{loaded};
     ASSERT_TRUE(LoadStateMemory(dir.Path(), second, error)) << error;

@@ -3,10 +3,8 @@
 // handheld's state is written when asked and at the end; a state directory it cannot use is
 // refused before it serves, and a save that fails is reported without losing the last one.
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -21,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "sim/tests/DesktopPort.h"
 #include "sim/tests/DesktopSide.h"
 #include "sim/tests/StateDirSnapshot.h"
 #include "testing/ChildProcess.h"
@@ -42,51 +41,7 @@ public:
     int Stop(int signal) { return PalmsimProcess::Stop(signal, 10'000); }
 };
 
-// The desktop's end of the pty, set up as a serial port would be.
-class Port {
-public:
-    explicit Port(const std::string& path)
-        : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK)) {
-        EXPECT_GE(fd_, 0) << path;
-        SetSpeed(B57600);
-    }
-    ~Port() {
-        if (fd_ >= 0) close(fd_);
-    }
-    void SetSpeed(speed_t speed) {
-        termios settings{};
-        tcgetattr(fd_, &settings);
-        cfmakeraw(&settings);
-        cfsetispeed(&settings, speed);
-        cfsetospeed(&settings, speed);
-        EXPECT_EQ(tcsetattr(fd_, TCSANOW, &settings), 0);
-    }
-    void Send(uint8_t type, uint8_t id, const std::vector<uint8_t>& body) {
-        const auto request = desk::Request(type, id, body);
-        EXPECT_EQ(write(fd_, request.data(), request.size()), static_cast<ssize_t>(request.size()));
-    }
-    // Reads until `count` replies have come or `timeoutMs` has passed.
-    std::vector<desk::Reply> Await(size_t count, int timeoutMs) {
-        const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        std::vector<desk::Reply> replies;
-        while (replies.size() < count && Clock::now() < end) {
-            pollfd fd{fd_, POLLIN, 0};
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-            if (poll(&fd, 1, static_cast<int>(left.count()) + 1) <= 0) continue;
-            uint8_t buffer[8192];
-            const ssize_t n = read(fd_, buffer, sizeof buffer);
-            if (n > 0) bytes_.insert(bytes_.end(), buffer, buffer + n);
-            replies = desk::Replies(bytes_);
-        }
-        bytes_.clear();
-        return replies;
-    }
-
-private:
-    int fd_;
-    std::vector<uint8_t> bytes_;
-};
+using Port = DesktopPort;
 
 fs::path TempDir(const char* name) {
     const fs::path dir = fs::temp_directory_path() /
@@ -152,7 +107,7 @@ TEST(Palmsim, PacesAtTheLineSpeedInForceWithoutSpinning) {
     // The handheld has switched; a desktop left at the old speed hears nothing sensible.
     port.Send(0, 2, {});
     EXPECT_TRUE(port.Await(1, 400).empty());
-    port.SetSpeed(B115200);
+    port.SetSpeed(115200);
 
     constexpr int kReads = 6;
     constexpr double kBytesEach = 21 + 4108;  // request and reply of a 4096-byte read

@@ -1,0 +1,250 @@
+// HotSync.exe, the HotSync Manager stand-in: a program whose main window is titled
+// "HotSync Manager", that reads its registry values (the notifiers, the backup conduit) when
+// it starts, exits when sent 0xBEC5 with 1 and 0, and performs a HotSync of the virtual
+// handheld when asked: its button for a person, --hotsync at start or the message
+// kHotSyncNow for scripts and tests. While a HotSync runs a window titled "HotSync Progress"
+// is up and the world's sync status reads busy. Test and demo equipment, never in the kit.
+//
+//   HotSync.exe [--hotsync] [--problem en|fr|de[:SECONDS]] [--log-window en|fr|de[:SECONDS]]
+//
+// --problem and --log-window show HotSync Manager's problem report or log window in that
+// language, closed after SECONDS (as a user would close it) or by hand.
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/PalmDesktopKeys.h"
+#include "base/RegistryEdge.h"
+#include "base/SyncLayouts.h"
+#include "base/Text.h"
+#include "sim/hotsync/HotSyncSession.h"
+#include "sim/hotsync/WorldSettings.h"
+
+namespace {
+
+constexpr UINT kExitMessage = 0xBEC5;
+// Posted by scripts and tests: perform a HotSync now.
+constexpr UINT kHotSyncNow = WM_APP + 0x48;
+constexpr int kButtonId = 100;
+constexpr UINT_PTR kCloseTimer = 1;
+constexpr DWORD kBusy = 0xFFFFFFFF;
+constexpr const char* kMainClass = "KestrelHotSyncManager";
+constexpr const char* kDialogClass = "KestrelHotSyncDialog";
+constexpr const char* kDefaultConduit = "bakcn20.dll";
+
+// HotSync Manager's other windows, by language.
+struct Titles {
+    const char* language;
+    const char* problem;
+    const char* log;
+};
+constexpr Titles kTitles[] = {
+    {"en", "HotSync Problem", "HotSync Log"},
+    {"fr", "Probl\xE8me de synchronisation", "Journal de HotSync"},
+    {"de", "HotSync-Problem", "HotSync-Protokoll"},
+};
+
+using NotifyFunction = LONG(WINAPI*)(LONG code, LONG data);
+using OpenConduitFunction = LONG(WINAPI*)(void* progress, void* properties);
+
+// What was read from the registry when the program started.
+struct Settings {
+    std::vector<std::string> notifiers;
+    std::string backupConduit;
+};
+
+Settings g_settings;
+HWND g_main = nullptr;
+
+Settings ReadSettings(RegistryEdge& registry) {
+    Settings settings;
+    auto key = palmdesktop::OpenFirstKey(registry, palmdesktop::kHotSyncManager);
+    if (!key) return settings;
+    for (int n = 0; n < 1000; ++n) {
+        std::string path;
+        if (key->ReadText("Notifier" + std::to_string(n), path) == RegistryRead::Ok &&
+            !path.empty())
+            settings.notifiers.push_back(path);
+    }
+    if (key->ReadText("BackupConduit", settings.backupConduit) != RegistryRead::Ok)
+        settings.backupConduit.clear();
+    return settings;
+}
+
+void SetSyncStatus(RegistryEdge& registry, DWORD status) {
+    auto key = registry.OpenCurrentUser(hsworld::kKey);
+    if (!key) return;
+    RegistryValue value{hsworld::kSyncStatus, regtype::Dword, {}};
+    for (int i = 0; i < 4; ++i) value.data.push_back(static_cast<uint8_t>(status >> (8 * i)));
+    key->WriteValue(value);
+}
+
+std::string FileNameOf(const std::string& path) {
+    const auto slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Runs the backup conduit named in the registry, unless it is the default one or cannot be
+// loaded.
+bool RunConduit(const std::string& conduit, const std::filesystem::path& backupFolder) {
+    if (conduit.empty() || CompareTextIgnoreCase(FileNameOf(conduit), kDefaultConduit) == 0)
+        return false;
+    const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HMODULE library = LoadLibraryA(conduit.c_str());
+    SetErrorMode(oldMode);
+    if (!library) return false;
+    const auto open = reinterpret_cast<OpenConduitFunction>(
+        reinterpret_cast<void*>(GetProcAddress(library, "OpenConduit")));
+    if (!open) {
+        FreeLibrary(library);
+        return false;
+    }
+    uint8_t properties[syncprops::kSize] = {};
+    std::string path = backupFolder.string();
+    if (path.empty() || path.back() != '\\') path += '\\';
+    path.copy(reinterpret_cast<char*>(properties + syncprops::kPathName),
+              syncprops::kPathNameSize - 1);
+    open(nullptr, properties);
+    FreeLibrary(library);
+    return true;
+}
+
+void AppendLog(const std::filesystem::path& userFolder, const std::vector<std::string>& lines) {
+    std::error_code ignored;
+    std::filesystem::create_directories(userFolder, ignored);
+    std::FILE* log = std::fopen((userFolder / "HotSync.log").string().c_str(), "a");
+    if (!log) return;
+    for (const std::string& line : lines) std::fprintf(log, "%s\n", line.c_str());
+    std::fclose(log);
+}
+
+void PumpMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+void PerformHotSync() {
+    static bool running = false;
+    if (running) return;
+    running = true;
+    const auto registry = MakeRegistryEdge();
+    SetSyncStatus(*registry, kBusy);
+    HWND progress =
+        CreateWindowA(kDialogClass, "HotSync Progress", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60,
+                      300, 120, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    PumpMessages();
+
+    const auto handheld = hsworld::ReadSetting(*registry, hsworld::kHandheld);
+    const auto user = hsworld::ReadSetting(*registry, hsworld::kUser);
+    const auto userFolder = user ? hsworld::UserFolder(*registry, *user) : std::nullopt;
+    std::vector<HMODULE> libraries;
+    if (handheld && user && userFolder) {
+        HotSyncCallouts callouts;
+        for (const std::string& path : g_settings.notifiers) {
+            HMODULE library = LoadLibraryA(path.c_str());
+            if (!library) continue;
+            libraries.push_back(library);
+            if (auto notify = reinterpret_cast<NotifyFunction>(
+                    reinterpret_cast<void*>(GetProcAddress(library, "HS_Notify"))))
+                callouts.notifiers.push_back([notify](int32_t code, uint32_t data) {
+                    notify(code, static_cast<LONG>(data));
+                });
+        }
+        callouts.backupConduit = [](const std::filesystem::path& folder) {
+            return RunConduit(g_settings.backupConduit, folder);
+        };
+        HandheldStore store(*handheld);
+        const HotSyncResult result = PerformHotSync(store, *user, *userFolder, callouts);
+        AppendLog(*userFolder, result.log);
+    }
+    for (HMODULE library : libraries) FreeLibrary(library);
+
+    if (progress) DestroyWindow(progress);
+    SetSyncStatus(*registry, 0);
+    running = false;
+}
+
+LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case kExitMessage:
+            // Only the exit request as HotSync Manager knows it ends the program.
+            if (wParam == 1 && lParam == 0) DestroyWindow(window);
+            return 0;
+        case kHotSyncNow: PerformHotSync(); return 0;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == kButtonId) PerformHotSync();
+            return 0;
+        case WM_DESTROY: PostQuitMessage(0); return 0;
+        default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER && wParam == kCloseTimer) {
+        DestroyWindow(window);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// "fr:3": the language's title of the wanted kind and the seconds until it closes (0: never).
+void ShowDialog(const std::string& argument, bool problem) {
+    const std::string language = argument.substr(0, argument.find(':'));
+    const auto colon = argument.find(':');
+    const UINT seconds =
+        colon == std::string::npos
+            ? 0
+            : static_cast<UINT>(std::strtoul(argument.c_str() + colon + 1, nullptr, 10));
+    for (const Titles& titles : kTitles) {
+        if (language != titles.language) continue;
+        HWND window = CreateWindowA(kDialogClass, problem ? titles.problem : titles.log,
+                                    WS_OVERLAPPEDWINDOW | WS_VISIBLE, 120, 120, 300, 160, nullptr,
+                                    nullptr, GetModuleHandleA(nullptr), nullptr);
+        if (window && seconds) SetTimer(window, kCloseTimer, seconds * 1000, nullptr);
+    }
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // The registry is read once, at start: what changes later takes effect at the next start.
+    g_settings = ReadSettings(*MakeRegistryEdge());
+
+    WNDCLASSA main{};
+    main.lpfnWndProc = MainProcedure;
+    main.hInstance = instance;
+    main.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    main.lpszClassName = kMainClass;
+    WNDCLASSA dialog = main;
+    dialog.lpfnWndProc = DialogProcedure;
+    dialog.lpszClassName = kDialogClass;
+    if (!RegisterClassA(&main) || !RegisterClassA(&dialog)) return 1;
+
+    g_main = CreateWindowA(kMainClass, "HotSync Manager", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20,
+                           260, 120, nullptr, nullptr, instance, nullptr);
+    if (!g_main) return 1;
+    CreateWindowA("BUTTON", "HotSync", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 70, 20, 100, 30,
+                  g_main, reinterpret_cast<HMENU>(kButtonId), instance, nullptr);
+
+    bool hotSyncNow = false;
+    for (int i = 1; i < __argc; ++i) {
+        const std::string argument = __argv[i];
+        if (argument == "--hotsync") hotSyncNow = true;
+        if ((argument == "--problem" || argument == "--log-window") && i + 1 < __argc)
+            ShowDialog(__argv[++i], argument == "--problem");
+    }
+    if (hotSyncNow) PostMessageA(g_main, kHotSyncNow, 0, 0);
+
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return 0;
+}

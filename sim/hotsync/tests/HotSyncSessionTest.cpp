@@ -1,0 +1,174 @@
+// One HotSync of the virtual handheld, as the HotSync Manager stand-in performs it: the order
+// of the notifiers' calls around it, queued files installed, the backup into the user's
+// folders, and the round trip that matters to the update: back up, erase, HotSync again, and
+// every database is back byte for byte with its user.
+#include "sim/hotsync/HotSyncSession.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+PalmDatabase Database(const std::string& name, int records, bool resources, uint8_t seed) {
+    PalmDatabase db;
+    db.SetName(name);
+    db.attributes = resources ? palmdb::kResourceDatabase : 0;
+    db.type = resources ? palmdb::FourCc("appl") : palmdb::FourCc("DATA");
+    db.creator = palmdb::FourCc("Test");
+    db.creationDate = 3'000'000'000u + seed;
+    db.modificationDate = 3'100'000'000u + seed;
+    for (int i = 0; i < records; ++i) {
+        std::vector<uint8_t> data(static_cast<size_t>(10 + i * 7 + seed),
+                                  static_cast<uint8_t>(seed + i));
+        if (resources)
+            db.resources.push_back({palmdb::FourCc("code"), static_cast<uint16_t>(i), data});
+        else
+            db.records.push_back(
+                {static_cast<uint8_t>(i % 16), static_cast<uint32_t>(0x1000 + i), data});
+    }
+    if (!resources && seed % 3 == 0) db.appInfo = std::vector<uint8_t>{1, 2, 3, seed};
+    return db;
+}
+
+// Every file of a folder, by name, byte for byte.
+std::map<std::string, std::vector<uint8_t>> Files(const fs::path& folder) {
+    std::map<std::string, std::vector<uint8_t>> files;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        files[entry.path().filename().string()] = {std::istreambuf_iterator<char>(in), {}};
+    }
+    return files;
+}
+
+class HotSyncSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() /
+                ("kestrel-hotsync-" +
+                 std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root_);
+        fs::create_directories(root_);
+        store_ = std::make_unique<HandheldStore>(root_ / "handheld");
+        std::string error;
+        ASSERT_TRUE(store_->WriteUser("Ann", error)) << error;
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    void Put(StoreFolder folder, const PalmDatabase& db) {
+        std::string error;
+        ASSERT_TRUE(store_->Write(folder, db, error)) << error;
+    }
+    HotSyncResult Sync(HotSyncCallouts callouts = {}) {
+        return PerformHotSync(*store_, "Ann", root_ / "desktop" / "Ann", callouts);
+    }
+    fs::path User() const { return root_ / "desktop" / "Ann"; }
+
+    fs::path root_;
+    std::unique_ptr<HandheldStore> store_;
+};
+
+TEST_F(HotSyncSessionTest, BackUpEraseAndTheNextHotSyncBringsEverythingBack) {
+    for (int i = 0; i < 36; ++i)
+        Put(StoreFolder::Ram,
+            Database("Ram db " + std::to_string(i), i % 5, i % 4 == 0, static_cast<uint8_t>(i)));
+    Put(StoreFolder::RomAdded, Database("Flash added", 3, true, 99));
+    Put(StoreFolder::Rom, Database("System", 2, true, 98));
+    const auto ramBefore = Files(store_->FolderPath(StoreFolder::Ram));
+    const auto addedBefore = Files(store_->FolderPath(StoreFolder::RomAdded));
+
+    const HotSyncResult backup = Sync();
+    EXPECT_TRUE(backup.ok);
+    EXPECT_EQ(backup.backedUp, 37) << "every RAM database and the one added to the flash ROM";
+    EXPECT_TRUE(fs::exists(User() / "BACKUP" / "Ram_db_7.PDB"));
+    EXPECT_TRUE(fs::exists(User() / "ROM_Files" / "Flash_added.PRC"));
+    EXPECT_FALSE(fs::exists(User() / "ROM_Files" / "System.PRC")) << "built into the ROM";
+
+    // What an update does to the handheld.
+    std::string error;
+    ASSERT_TRUE(store_->Clear(StoreFolder::Ram, error));
+    ASSERT_TRUE(store_->Clear(StoreFolder::RomAdded, error));
+    ASSERT_TRUE(store_->WriteUser("", error));
+
+    const HotSyncResult restore = Sync();
+    EXPECT_TRUE(restore.ok);
+    EXPECT_EQ(restore.restored, 37);
+    EXPECT_EQ(restore.backedUp, 0)
+        << "nothing is backed up over the backups of the erased handheld";
+    EXPECT_EQ(Files(store_->FolderPath(StoreFolder::Ram)), ramBefore);
+    EXPECT_EQ(Files(store_->FolderPath(StoreFolder::RomAdded)), addedBefore);
+    std::string user;
+    ASSERT_TRUE(store_->ReadUser(user, error));
+    EXPECT_EQ(user, "Ann");
+}
+
+TEST_F(HotSyncSessionTest, NotifiersAroundTheHotSyncAndQueuedFilesInstalledBetween) {
+    std::vector<std::string> calls;
+    HotSyncCallouts callouts;
+    for (const char* who : {"first", "second"})
+        callouts.notifiers.push_back([&calls, who, this](int32_t code, uint32_t data) {
+            calls.push_back(std::string(who) + " " + std::to_string(code) + " " +
+                            std::to_string(data));
+            // The loader-staging notifier queues its file at the beginning.
+            if (code == hotsync_session::kBegin && std::string(who) == "first")
+                Put(StoreFolder::Install, Database("Bootlet", 1, true, 5));
+        });
+    const HotSyncResult result = Sync(callouts);
+    EXPECT_EQ(calls,
+              (std::vector<std::string>{"first 1 1", "second 1 1", "first 2 1", "second 2 1"}));
+    EXPECT_EQ(result.installed, 1);
+    PalmDatabase installed;
+    std::string error;
+    EXPECT_EQ(store_->Read(StoreFolder::Ram, "Bootlet", installed, error), StoreStatus::Ok);
+    EXPECT_TRUE(fs::is_empty(store_->FolderPath(StoreFolder::Install)));
+    EXPECT_TRUE(fs::exists(User() / "BACKUP" / "Bootlet.PRC")) << "backed up in the same HotSync";
+}
+
+TEST_F(HotSyncSessionTest, AConduitThatRunsTakesThePlaceOfTheBackup) {
+    Put(StoreFolder::Ram, Database("Memo", 2, false, 1));
+    fs::path given;
+    HotSyncCallouts callouts;
+    callouts.backupConduit = [&given](const fs::path& folder) {
+        given = folder;
+        return true;
+    };
+    EXPECT_TRUE(Sync(callouts).ok);
+    EXPECT_EQ(given, User() / "BACKUP");
+    EXPECT_FALSE(fs::exists(User() / "BACKUP" / "Memo.PDB"));
+    callouts.backupConduit = [](const fs::path&) { return false; };  // cannot be loaded
+    EXPECT_EQ(Sync(callouts).backedUp, 1);
+}
+
+TEST_F(HotSyncSessionTest, DamagedFilesAreReportedNotInstalledNorFatal) {
+    fs::create_directories(store_->FolderPath(StoreFolder::Install));
+    std::ofstream(store_->FolderPath(StoreFolder::Install) / "broken.prc") << "not a database";
+    Put(StoreFolder::Ram, Database("Good", 1, false, 2));
+    std::ofstream(store_->FolderPath(StoreFolder::Ram) / "junk.pdb") << "junk";
+    const HotSyncResult result = Sync();
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.installed, 0);
+    EXPECT_EQ(result.backedUp, 1);
+    bool named = false;
+    for (const std::string& line : result.log)
+        named = named || line.find("broken.prc") != std::string::npos;
+    EXPECT_TRUE(named) << "the log names the file it could not install";
+}
+
+TEST(BackupFileName, CharactersADesktopFileNameMayNotHold) {
+    PalmDatabase db;
+    db.SetName("a\\b/c*d?e\"f<g>h|i.j k:l");
+    EXPECT_EQ(BackupFileName(db), "a_b_c_d_e_f_g_h_i_j_k_l.PDB");
+    db.attributes = palmdb::kResourceDatabase;
+    db.SetName("Graffiti ShortCuts");
+    EXPECT_EQ(BackupFileName(db), "Graffiti_ShortCuts.PRC");
+}
+
+}  // namespace
