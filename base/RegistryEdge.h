@@ -22,6 +22,7 @@ struct RegistryValue {
     std::string name;
     uint32_t type = 0;
     std::vector<uint8_t> data;  // as stored, a text's NUL included
+    bool operator==(const RegistryValue&) const = default;
 };
 
 // What listing one value found.

@@ -109,9 +109,24 @@ void THotSyncManager::WaitForHotSyncDialogs() {
     }
 }
 
+DesktopEdge::Window THotSyncManager::WaitForStartedWindow() {
+    const uint32_t start = desktop_->TickCount();
+    uint32_t code = 0;
+    while (desktop_->TickCount() - start <= kExitWaitMs && desktop_->ExitCode(FProcessInfo, code) &&
+           code == kStillActive) {
+        desktop_->ProcessMessages();
+        if (DesktopEdge::Window window = desktop_->FindTopWindow(kMainTitle)) return window;
+        desktop_->Sleep(kExitPollMs);
+    }
+    return desktop_->FindTopWindow(kMainTitle);
+}
+
 void THotSyncManager::CloseHotSync() {
     WaitForHotSyncDialogs();
     FWindow = desktop_->FindTopWindow(kMainTitle);
+    // One this run started a moment ago may not show its window yet; it must not be left
+    // running for the want of one.
+    if (!FWindow && FProcessInfo.process) FWindow = WaitForStartedWindow();
     if (!FWindow) return;
     ++FClosedCount;
     desktop_->Send(FWindow, kExitMessage, kExitWParam, kExitLParam);

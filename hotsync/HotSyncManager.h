@@ -77,6 +77,9 @@ private:
     // Waits, without a limit, until the user has closed HotSync Manager's problem report and
     // log windows.
     void WaitForHotSyncDialogs();
+    // HotSync Manager's main window, waited for while the one this run started is still
+    // starting (as long as an exit is waited for); nullptr when it does not show one.
+    DesktopEdge::Window WaitForStartedWindow();
 
     std::unique_ptr<RegistryEdge> registry_;
     std::unique_ptr<DesktopEdge> desktop_;

@@ -19,6 +19,8 @@ struct DesktopWorld {
     uint32_t syncStatus = 0;
     uint32_t now = 1000;
     bool hotSyncObeysExit = true;
+    // How long a started HotSync Manager takes to show its main window.
+    uint32_t windowDelayMs = 0;
     std::vector<std::string> events;  // "start", "exit request", "top <title>"
     // Called each time the code under test lets the desktop run (messages, sleeps): a user
     // closing a dialog after a while.
@@ -27,7 +29,8 @@ struct DesktopWorld {
     uintptr_t next = 0x100;
     struct Proc {
         uint32_t exitCode = 259;
-        uintptr_t window = 0;
+        uintptr_t window = 0;   // none until it is shown
+        uint32_t windowAt = 0;  // when it is shown
     };
     std::map<uintptr_t, Proc> processes;
     std::string lastCommandLine, lastDirectory;
@@ -89,7 +92,8 @@ public:
         if (!w_->files.count(commandLine)) return false;
         w_->events.push_back("start");
         const uintptr_t id = w_->next++;
-        w_->processes[id] = {259, w_->OpenWindow(hotsync::kMainTitle)};
+        w_->processes[id] = {259, 0, w_->now + w_->windowDelayMs};
+        ShowDueWindows();
         process.process = reinterpret_cast<void*>(id);
         process.processId = static_cast<uint32_t>(id);
         return true;
@@ -111,7 +115,13 @@ public:
 
 private:
     void Idle() {
+        ShowDueWindows();
         if (w_->onIdle) w_->onIdle();
+    }
+    void ShowDueWindows() {
+        for (auto& [id, proc] : w_->processes)
+            if (!proc.window && proc.exitCode == 259 && w_->now >= proc.windowAt)
+                proc.window = w_->OpenWindow(hotsync::kMainTitle);
     }
     std::shared_ptr<DesktopWorld> w_;
 };

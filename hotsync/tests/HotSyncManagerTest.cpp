@@ -348,4 +348,26 @@ TEST_F(HotSyncManagerTest, AHotSyncManagerThatWillNotExitIsGivenTwoSeconds) {
     EXPECT_EQ(manager->ClosedCount(), 0) << "one the wizard started does not count";
 }
 
+TEST_F(HotSyncManagerTest, OneStartedAMomentAgoIsClosedOnceItShowsItsWindow) {
+    world->windowDelayMs = 700;
+    {
+        auto manager = Make();
+        ASSERT_TRUE(manager->StartHotSync());
+        EXPECT_FALSE(manager->IsHotSyncRunning()) << "its window is not up yet";
+    }
+    EXPECT_FALSE(world->HasWindow(hotsync::kMainTitle)) << "left running after the end";
+    EXPECT_EQ(world->processes.begin()->second.exitCode, 0u);
+
+    // One that ends before it shows a window is not waited for.
+    world = std::make_shared<DesktopWorld>();
+    world->files = {kHotSyncExe};
+    world->windowDelayMs = 700;
+    auto manager = Make();
+    ASSERT_TRUE(manager->StartHotSync());
+    world->processes.begin()->second.exitCode = 1;
+    const uint32_t start = world->now;
+    manager->CloseHotSync();
+    EXPECT_LT(world->now - start, 100u);
+}
+
 }  // namespace

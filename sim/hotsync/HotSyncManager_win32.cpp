@@ -34,6 +34,10 @@ constexpr DWORD kBusy = 0xFFFFFFFF;
 constexpr const char* kMainClass = "KestrelHotSyncManager";
 constexpr const char* kDialogClass = "KestrelHotSyncDialog";
 constexpr const char* kDefaultConduit = "bakcn20.dll";
+// A HotSync begins with the handheld and the desktop finding each other; the stand-in spends
+// as long on it, with its windows live, so that a program watching for HotSyncs a few times
+// a second sees each one.
+constexpr DWORD kConnectMs = 600;
 
 // HotSync Manager's other windows, by language.
 struct Titles {
@@ -92,9 +96,7 @@ std::string FileNameOf(const std::string& path) {
 bool RunConduit(const std::string& conduit, const std::filesystem::path& backupFolder) {
     if (conduit.empty() || CompareTextIgnoreCase(FileNameOf(conduit), kDefaultConduit) == 0)
         return false;
-    const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     HMODULE library = LoadLibraryA(conduit.c_str());
-    SetErrorMode(oldMode);
     if (!library) return false;
     const auto open = reinterpret_cast<OpenConduitFunction>(
         reinterpret_cast<void*>(GetProcAddress(library, "OpenConduit")));
@@ -138,7 +140,10 @@ void PerformHotSync() {
     HWND progress =
         CreateWindowA(kDialogClass, "HotSync Progress", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60,
                       300, 120, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    PumpMessages();
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < kConnectMs;) {
+        PumpMessages();
+        Sleep(10);
+    }
 
     const auto handheld = hsworld::ReadSetting(*registry, hsworld::kHandheld);
     const auto user = hsworld::ReadSetting(*registry, hsworld::kUser);
@@ -146,9 +151,13 @@ void PerformHotSync() {
     std::vector<HMODULE> libraries;
     if (handheld && user && userFolder) {
         HotSyncCallouts callouts;
+        std::vector<std::string> problems;
         for (const std::string& path : g_settings.notifiers) {
             HMODULE library = LoadLibraryA(path.c_str());
-            if (!library) continue;
+            if (!library) {
+                problems.push_back("Error: notifier " + path + " cannot be loaded");
+                continue;
+            }
             libraries.push_back(library);
             if (auto notify = reinterpret_cast<NotifyFunction>(
                     reinterpret_cast<void*>(GetProcAddress(library, "HS_Notify"))))
@@ -161,6 +170,7 @@ void PerformHotSync() {
         };
         HandheldStore store(*handheld);
         const HotSyncResult result = PerformHotSync(store, *user, *userFolder, callouts);
+        AppendLog(*userFolder, problems);
         AppendLog(*userFolder, result.log);
     }
     for (HMODULE library : libraries) FreeLibrary(library);
@@ -213,6 +223,8 @@ void ShowDialog(const std::string& argument, bool problem) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // A library that cannot be loaded is logged, never a box that stops the stand-in.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     // The registry is read once, at start: what changes later takes effect at the next start.
     g_settings = ReadSettings(*MakeRegistryEdge());
 

@@ -3,7 +3,7 @@
 // (World.h), and Palm Desktop's "HotSync Manager" key present and empty. Whatever it changed
 // goes back as it was found when it goes: both keys, their values, the keys above them it
 // made, and the scratch folders. Tests that use it share the registry of the Wine prefix, so
-// ctest runs them under one resource lock ("hotsync_registry").
+// ctest runs them under one resource lock ("hotsync_world").
 #pragma once
 
 #include <cstdint>
@@ -37,6 +37,9 @@ public:
     void SetHotSyncValue(const std::string& name, uint32_t type, const std::vector<uint8_t>& data);
     void SetHotSyncText(const std::string& name, const std::string& text);
     std::vector<RegistryValue> HotSyncValues() const;
+    // "HotSyncPath" of the "Core" key (under the same vendor root): the program that is
+    // HotSync Manager.
+    void SetHotSyncPath(const std::string& path);
 
     // Files, with the folders above them made as needed.
     static void WriteFile(const std::string& path, const std::string& content);
@@ -46,6 +49,6 @@ public:
     struct SavedKey;
 
 private:
-    std::string user_, root_, desktop_, handheld_, hotSyncKey_;
+    std::string user_, root_, desktop_, handheld_, hotSyncKey_, coreKey_;
     std::vector<std::unique_ptr<SavedKey>> saved_;
 };

@@ -140,23 +140,25 @@ ScratchWorld::ScratchWorld(const std::string& user) : user_(user) {
     SetSetting(hsworld::kDesktop, desktop_);
     SetSetting(hsworld::kUser, user_);
 
+    std::string vendorRoot = palmdesktop::kVendorRoots[2];
     for (const char* vendor : palmdesktop::kVendorRoots) {
-        const std::string path = std::string(vendor) + palmdesktop::kHotSyncManager;
-        if (const HKEY key = Open(path)) {
+        if (const HKEY key = Open(std::string(vendor) + palmdesktop::kHotSyncManager)) {
             RegCloseKey(key);
-            hotSyncKey_ = path;
+            vendorRoot = vendor;
             break;
         }
     }
-    if (hotSyncKey_.empty())
-        hotSyncKey_ = std::string(palmdesktop::kVendorRoots[2]) + palmdesktop::kHotSyncManager;
-    saved_.push_back(std::make_unique<SavedKey>(hotSyncKey_));
-    // The test starts from an empty key; what was there comes back at the end.
-    for (const RegistryValue& value : ValuesOf(hotSyncKey_))
-        if (const HKEY key = Open(hotSyncKey_)) {
-            RegDeleteValueA(key, value.name.c_str());
-            RegCloseKey(key);
-        }
+    hotSyncKey_ = vendorRoot + palmdesktop::kHotSyncManager;
+    coreKey_ = vendorRoot + palmdesktop::kCore;
+    // The test starts from empty keys; what was there comes back at the end.
+    for (const std::string* path : {&hotSyncKey_, &coreKey_}) {
+        saved_.push_back(std::make_unique<SavedKey>(*path));
+        for (const RegistryValue& value : ValuesOf(*path))
+            if (const HKEY key = Open(*path)) {
+                RegDeleteValueA(key, value.name.c_str());
+                RegCloseKey(key);
+            }
+    }
 }
 
 ScratchWorld::~ScratchWorld() {
@@ -186,6 +188,10 @@ void ScratchWorld::SetHotSyncText(const std::string& name, const std::string& te
 }
 
 std::vector<RegistryValue> ScratchWorld::HotSyncValues() const { return ValuesOf(hotSyncKey_); }
+
+void ScratchWorld::SetHotSyncPath(const std::string& path) {
+    SetValue(coreKey_, "HotSyncPath", REG_SZ, TextData(path));
+}
 
 void ScratchWorld::WriteFile(const std::string& path, const std::string& content) {
     fs::create_directories(fs::path(path).parent_path());

@@ -6,47 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include "sim/hotsync/tests/HotSyncTestData.h"
+
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <string>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-PalmDatabase Database(const std::string& name, int records, bool resources, uint8_t seed) {
-    PalmDatabase db;
-    db.SetName(name);
-    db.attributes = resources ? palmdb::kResourceDatabase : 0;
-    db.type = resources ? palmdb::FourCc("appl") : palmdb::FourCc("DATA");
-    db.creator = palmdb::FourCc("Test");
-    db.creationDate = 3'000'000'000u + seed;
-    db.modificationDate = 3'100'000'000u + seed;
-    for (int i = 0; i < records; ++i) {
-        std::vector<uint8_t> data(static_cast<size_t>(10 + i * 7 + seed),
-                                  static_cast<uint8_t>(seed + i));
-        if (resources)
-            db.resources.push_back({palmdb::FourCc("code"), static_cast<uint16_t>(i), data});
-        else
-            db.records.push_back(
-                {static_cast<uint8_t>(i % 16), static_cast<uint32_t>(0x1000 + i), data});
-    }
-    if (!resources && seed % 3 == 0) db.appInfo = std::vector<uint8_t>{1, 2, 3, seed};
-    return db;
-}
-
-// Every file of a folder, by name, byte for byte.
-std::map<std::string, std::vector<uint8_t>> Files(const fs::path& folder) {
-    std::map<std::string, std::vector<uint8_t>> files;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(folder, error)) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        files[entry.path().filename().string()] = {std::istreambuf_iterator<char>(in), {}};
-    }
-    return files;
-}
 
 class HotSyncSessionTest : public ::testing::Test {
 protected:
@@ -78,12 +46,12 @@ protected:
 
 TEST_F(HotSyncSessionTest, BackUpEraseAndTheNextHotSyncBringsEverythingBack) {
     for (int i = 0; i < 36; ++i)
-        Put(StoreFolder::Ram,
-            Database("Ram db " + std::to_string(i), i % 5, i % 4 == 0, static_cast<uint8_t>(i)));
-    Put(StoreFolder::RomAdded, Database("Flash added", 3, true, 99));
-    Put(StoreFolder::Rom, Database("System", 2, true, 98));
-    const auto ramBefore = Files(store_->FolderPath(StoreFolder::Ram));
-    const auto addedBefore = Files(store_->FolderPath(StoreFolder::RomAdded));
+        Put(StoreFolder::Ram, TestDatabase("Ram db " + std::to_string(i), i % 5, i % 4 == 0,
+                                           static_cast<uint8_t>(i)));
+    Put(StoreFolder::RomAdded, TestDatabase("Flash added", 3, true, 99));
+    Put(StoreFolder::Rom, TestDatabase("System", 2, true, 98));
+    const auto ramBefore = FilesOf(store_->FolderPath(StoreFolder::Ram));
+    const auto addedBefore = FilesOf(store_->FolderPath(StoreFolder::RomAdded));
 
     const HotSyncResult backup = Sync();
     EXPECT_TRUE(backup.ok);
@@ -103,8 +71,8 @@ TEST_F(HotSyncSessionTest, BackUpEraseAndTheNextHotSyncBringsEverythingBack) {
     EXPECT_EQ(restore.restored, 37);
     EXPECT_EQ(restore.backedUp, 0)
         << "nothing is backed up over the backups of the erased handheld";
-    EXPECT_EQ(Files(store_->FolderPath(StoreFolder::Ram)), ramBefore);
-    EXPECT_EQ(Files(store_->FolderPath(StoreFolder::RomAdded)), addedBefore);
+    EXPECT_EQ(FilesOf(store_->FolderPath(StoreFolder::Ram)), ramBefore);
+    EXPECT_EQ(FilesOf(store_->FolderPath(StoreFolder::RomAdded)), addedBefore);
     std::string user;
     ASSERT_TRUE(store_->ReadUser(user, error));
     EXPECT_EQ(user, "Ann");
@@ -119,7 +87,7 @@ TEST_F(HotSyncSessionTest, NotifiersAroundTheHotSyncAndQueuedFilesInstalledBetwe
                             std::to_string(data));
             // The loader-staging notifier queues its file at the beginning.
             if (code == hotsync_session::kBegin && std::string(who) == "first")
-                Put(StoreFolder::Install, Database("Bootlet", 1, true, 5));
+                Put(StoreFolder::Install, TestDatabase("Bootlet", 1, true, 5));
         });
     const HotSyncResult result = Sync(callouts);
     EXPECT_EQ(calls,
@@ -133,7 +101,7 @@ TEST_F(HotSyncSessionTest, NotifiersAroundTheHotSyncAndQueuedFilesInstalledBetwe
 }
 
 TEST_F(HotSyncSessionTest, AConduitThatRunsTakesThePlaceOfTheBackup) {
-    Put(StoreFolder::Ram, Database("Memo", 2, false, 1));
+    Put(StoreFolder::Ram, TestDatabase("Memo", 2, false, 1));
     fs::path given;
     HotSyncCallouts callouts;
     callouts.backupConduit = [&given](const fs::path& folder) {
@@ -150,7 +118,7 @@ TEST_F(HotSyncSessionTest, AConduitThatRunsTakesThePlaceOfTheBackup) {
 TEST_F(HotSyncSessionTest, DamagedFilesAreReportedNotInstalledNorFatal) {
     fs::create_directories(store_->FolderPath(StoreFolder::Install));
     std::ofstream(store_->FolderPath(StoreFolder::Install) / "broken.prc") << "not a database";
-    Put(StoreFolder::Ram, Database("Good", 1, false, 2));
+    Put(StoreFolder::Ram, TestDatabase("Good", 1, false, 2));
     std::ofstream(store_->FolderPath(StoreFolder::Ram) / "junk.pdb") << "junk";
     const HotSyncResult result = Sync();
     EXPECT_FALSE(result.ok);
