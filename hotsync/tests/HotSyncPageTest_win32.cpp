@@ -306,4 +306,32 @@ TEST(HotSyncPageDialogs, CloseWaitsForTheFrenchProblemReport) {
     EndHotSyncManagers();
 }
 
+// A file in the handheld's RAM store that holds no database is named in HotSync Manager's log,
+// and the HotSync goes on with the others.
+TEST(HotSyncPageDialogs, ADamagedDatabaseIsLoggedAndTheOthersBackedUp) {
+    Desk desk(2);
+    ScratchWorld::WriteFile(desk.world.Handheld() + "\\ram\\Broken.pdb", "no database");
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::string command = desk.HotSyncExe() + " --hotsync";
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               desk.palm.c_str(), &startup, &info));
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    const std::string logPath = desk.world.UserFolder() + "\\HotSync.log";
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const auto log = ScratchWorld::ReadFile(logPath);
+            return log && log->find("HotSync completed") != std::string::npos;
+        },
+        kHotSyncWaitMs));
+    const std::string log = ScratchWorld::ReadFile(logPath).value_or("");
+    EXPECT_NE(log.find("Error: cannot back up Broken.pdb: "), std::string::npos) << log;
+    EXPECT_NE(log.find("HotSync completed with errors"), std::string::npos) << log;
+    EXPECT_TRUE(ScratchWorld::Exists(desk.Backup() + "\\Database_0.PRC")) << log;
+    EXPECT_TRUE(ScratchWorld::Exists(desk.Backup() + "\\Database_1.PDB")) << log;
+    EndHotSyncManagers();
+}
+
 }  // namespace
