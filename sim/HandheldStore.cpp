@@ -108,6 +108,27 @@ bool Holds(const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+// The entries of a folder; none when it does not exist.
+bool FolderFiles(const fs::path& dir, std::vector<fs::path>& files, std::string& error) {
+    files.clear();
+    std::error_code failure;
+    const fs::file_status status = fs::status(dir, failure);
+    if (status.type() == fs::file_type::not_found) return true;
+    if (status.type() != fs::file_type::directory) {
+        error = dir.string() + " is not a directory";
+        return false;
+    }
+    for (fs::directory_iterator it(dir, failure), end; !failure && it != end;
+         it.increment(failure)) {
+        files.push_back(it->path());
+    }
+    if (failure) {
+        error = "cannot list " + dir.string() + ": " + failure.message();
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 const char* FolderName(StoreFolder folder) {
@@ -182,22 +203,9 @@ bool HandheldStore::List(StoreFolder folder, std::vector<StoredDatabase>& databa
     databases.clear();
     damaged.clear();
     const fs::path dir = FolderPath(folder);
-    std::error_code failure;
-    const fs::file_status status = fs::status(dir, failure);
-    if (status.type() == fs::file_type::not_found) return true;
-    if (status.type() != fs::file_type::directory) {
-        error = dir.string() + " is not a directory";
-        return false;
-    }
     std::vector<fs::path> files;
-    for (fs::directory_iterator it(dir, failure), end; !failure && it != end;
-         it.increment(failure)) {
-        files.push_back(it->path());
-    }
-    if (failure) {
-        error = "cannot list " + dir.string() + ": " + failure.message();
-        return false;
-    }
+    if (!FolderFiles(dir, files, error)) return false;
+    std::error_code failure;
     std::sort(files.begin(), files.end());
     for (const fs::path& path : files) {
         // A name this code page cannot show (Windows) is no reason to lose the folder.
@@ -305,17 +313,9 @@ StoreStatus HandheldStore::Remove(StoreFolder folder, std::string_view name, std
 
 bool HandheldStore::Clear(StoreFolder folder, std::string& error) {
     const fs::path dir = FolderPath(folder);
-    std::error_code failure;
-    if (fs::status(dir, failure).type() == fs::file_type::not_found) return true;
     std::vector<fs::path> files;
-    for (fs::directory_iterator it(dir, failure), end; !failure && it != end;
-         it.increment(failure)) {
-        files.push_back(it->path());
-    }
-    if (failure) {
-        error = "cannot list " + dir.string() + ": " + failure.message();
-        return false;
-    }
+    if (!FolderFiles(dir, files, error)) return false;
+    std::error_code failure;
     bool cleared = true;
     for (const fs::path& path : files) {
         if (path.filename().string().starts_with(".")) continue;
