@@ -1,0 +1,54 @@
+// A wizard page's window: the dialog of its id from the resources in force, top-level,
+// always on top and centred the first time, bound to the page's logic. Windows only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/PageUi.h"
+#include "app/WizardFlow.h"
+
+class TPageDialog final : public WizardPage, public PageUi {
+public:
+    // Makes the dialog, hidden; requests go to `mainWindow`.
+    TPageDialog(int id, void* mainWindow);
+    ~TPageDialog() override;
+    TPageDialog(const TPageDialog&) = delete;
+    TPageDialog& operator=(const TPageDialog&) = delete;
+
+    void SetLogic(std::unique_ptr<PageLogic> logic) { logic_ = std::move(logic); }
+    void* Window() const { return window_; }
+    int Id() const { return id_; }
+
+    // The dialog's messages; false for those left to the dialog manager.
+    bool Handle(void* window, unsigned message, uintptr_t wParam, intptr_t lParam);
+
+    // WizardPage.
+    Point Position() override;
+    void PlaceAt(Point at) override;
+    void Show() override;
+    void Hide() override;
+    void Activate() override;
+    bool CloseQuery() override;
+
+    // PageUi.
+    void PostShowPage(int id) override;
+    void SendShowPage(int id) override;
+    void SendPrevPage() override;
+    void PostClose() override;
+    int Ask(int textId, int captionId, unsigned style) override;
+    void Focus(int control) override;
+    void SetEnabled(int control, bool enabled) override;
+    void SetVisible(int control, bool visible) override;
+    void SetText(int control, const std::string& text) override;
+    void StartTimer(int timer, unsigned ms) override;
+    void StopTimer(int timer) override;
+    void ProcessMessages() override;
+
+private:
+    int id_;
+    void* main_;
+    void* window_ = nullptr;
+    std::unique_ptr<PageLogic> logic_;
+};

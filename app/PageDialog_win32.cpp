@@ -1,0 +1,129 @@
+// A wizard page as a modeless dialog from the resources in force (the program's, or a
+// language module's), bound to its logic: its buttons, close box, timers and entry message
+// go to the logic, and the logic's requests become messages to the main window and states
+// of the dialog's controls.
+#include <windows.h>
+
+#include "app/PageControls.h"
+#include "app/PageDialog.h"
+#include "app/WizardFlow.h"
+#include "base/ResourceModule.h"
+#include "base/Stringmgr.h"
+
+namespace {
+
+INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
+    auto* page = reinterpret_cast<TPageDialog*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!page) return FALSE;
+    return page->Handle(window, message, wParam, lParam) ? TRUE : FALSE;
+}
+
+HWND Hwnd(void* window) { return static_cast<HWND>(window); }
+
+}  // namespace
+
+TPageDialog::TPageDialog(int id, void* mainWindow) : id_(id), main_(mainWindow) {
+    window_ = CreateDialogParamA(static_cast<HINSTANCE>(ResourceModule()), MAKEINTRESOURCEA(id),
+                                 nullptr, DialogProcedure, reinterpret_cast<LPARAM>(this));
+}
+
+TPageDialog::~TPageDialog() {
+    if (window_) DestroyWindow(Hwnd(window_));
+}
+
+bool TPageDialog::Handle(void* window, unsigned message, uintptr_t wParam, intptr_t) {
+    switch (message) {
+        case WM_INITDIALOG:
+            window_ = window;
+            // No help is offered anywhere.
+            ShowWindow(GetDlgItem(Hwnd(window), IDC_PAGE_HELP), SW_HIDE);
+            return true;
+        case WM_COMMAND:
+            if (HIWORD(wParam) == BN_CLICKED && logic_) logic_->Command(LOWORD(wParam));
+            return true;
+        case WM_CLOSE:
+            if (logic_) logic_->CloseBox();
+            return true;
+        case WM_TIMER:
+            if (logic_) logic_->Timer(static_cast<int>(wParam));
+            return true;
+        default:
+            if (message == um::Activate && logic_) {
+                logic_->Activate();
+                return true;
+            }
+            return false;
+    }
+}
+
+WizardPage::Point TPageDialog::Position() {
+    RECT r{};
+    GetWindowRect(Hwnd(window_), &r);
+    return {r.left, r.top};
+}
+
+void TPageDialog::PlaceAt(Point at) {
+    SetWindowPos(Hwnd(window_), nullptr, at.left, at.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TPageDialog::Show() {
+    ShowWindow(Hwnd(window_), SW_SHOW);
+    UpdateWindow(Hwnd(window_));
+}
+
+void TPageDialog::Hide() {
+    ShowWindow(Hwnd(window_), SW_HIDE);
+    if (logic_) logic_->Hidden();
+}
+
+void TPageDialog::Activate() { SendMessageA(Hwnd(window_), um::Activate, 0, 0); }
+
+bool TPageDialog::CloseQuery() { return !logic_ || logic_->CloseQuery(); }
+
+void TPageDialog::PostShowPage(int id) { PostMessageA(Hwnd(main_), um::ShowPage, id, 0); }
+void TPageDialog::SendShowPage(int id) { SendMessageA(Hwnd(main_), um::ShowPage, id, 0); }
+void TPageDialog::SendPrevPage() { SendMessageA(Hwnd(main_), um::PrevPage, 0, 0); }
+void TPageDialog::PostClose() { PostMessageA(Hwnd(main_), WM_CLOSE, 0, 0); }
+
+int TPageDialog::Ask(int textId, int captionId, unsigned style) {
+    return StringManager().MsgBox(textId, captionId, style);
+}
+
+void TPageDialog::Focus(int control) {
+    PostMessageA(Hwnd(window_), WM_NEXTDLGCTL,
+                 reinterpret_cast<WPARAM>(GetDlgItem(Hwnd(window_), control)), TRUE);
+}
+
+void TPageDialog::SetEnabled(int control, bool enabled) {
+    EnableWindow(GetDlgItem(Hwnd(window_), control), enabled);
+}
+
+void TPageDialog::SetVisible(int control, bool visible) {
+    ShowWindow(GetDlgItem(Hwnd(window_), control), visible ? SW_SHOW : SW_HIDE);
+}
+
+void TPageDialog::SetText(int control, const std::string& text) {
+    SetDlgItemTextA(Hwnd(window_), control, text.c_str());
+}
+
+void TPageDialog::StartTimer(int timer, unsigned ms) {
+    SetTimer(Hwnd(window_), static_cast<UINT_PTR>(timer), ms, nullptr);
+}
+
+void TPageDialog::StopTimer(int timer) { KillTimer(Hwnd(window_), static_cast<UINT_PTR>(timer)); }
+
+void TPageDialog::ProcessMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // The program is ending; the main loop must see it too.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        if (IsDialogMessageA(Hwnd(window_), &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}

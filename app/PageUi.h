@@ -1,0 +1,46 @@
+// What a page's decisions need of its dialog and of the main window: page changes, the end
+// of the program, the string manager's questions, and the states of its own controls and
+// timers. Each page's logic is a plain class over this interface; the Win32 dialog binds it.
+#pragma once
+
+#include <string>
+
+class PageUi {
+public:
+    virtual ~PageUi() = default;
+
+    // Page changes and the end of the program, by messages to the main window: posted (run
+    // once the current message is done) or sent (run now).
+    virtual void PostShowPage(int id) = 0;
+    virtual void SendShowPage(int id) = 0;
+    virtual void SendPrevPage() = 0;
+    virtual void PostClose() = 0;
+
+    // A message box of the string manager (texts by string id); the button pressed.
+    virtual int Ask(int textId, int captionId, unsigned style) = 0;
+
+    virtual void Focus(int control) = 0;
+    virtual void SetEnabled(int control, bool enabled) = 0;
+    virtual void SetVisible(int control, bool visible) = 0;
+    virtual void SetText(int control, const std::string& text) = 0;
+    virtual void StartTimer(int timer, unsigned ms) = 0;
+    virtual void StopTimer(int timer) = 0;
+    // Lets the program handle the window messages waiting for it.
+    virtual void ProcessMessages() = 0;
+};
+
+// A page's behaviour: its entry work, its buttons, its timers and whether it lets the
+// program end.
+class PageLogic {
+public:
+    virtual ~PageLogic() = default;
+    virtual void Activate() {}
+    // A button was pressed.
+    virtual void Command(int control) = 0;
+    virtual void Timer(int) {}
+    // The page is hidden.
+    virtual void Hidden() {}
+    // The close box of the page.
+    virtual void CloseBox() = 0;
+    virtual bool CloseQuery() { return true; }
+};

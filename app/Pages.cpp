@@ -1,0 +1,33 @@
+#include "app/Pages.h"
+
+#include "app/Fileobject.h"
+#include "app/PageControls.h"
+#include "app/WelcomeForm.h"
+#include "app/Wizard.h"
+#include "app/WizardFlow.h"
+
+namespace {
+
+// The pages whose own work is still to come: Back, Cancel and the close box as every page
+// has them, and nothing else.
+class TPlainPage final : public PageLogic {
+public:
+    explicit TPlainPage(PageUi& ui) : ui_(ui) {}
+    void Command(int control) override {
+        if (control == IDC_PAGE_BACK) ui_.SendPrevPage();
+        if (control == IDC_PAGE_CANCEL) ui_.PostClose();
+    }
+    void CloseBox() override { ui_.PostClose(); }
+
+private:
+    PageUi& ui_;
+};
+
+}  // namespace
+
+std::unique_ptr<PageLogic> MakePageLogic(int id, PageUi& ui) {
+    switch (id) {
+        case page::Welcome: return std::make_unique<TWelcomeForm>(ui, Settings(), HotSyncManager());
+        default: return std::make_unique<TPlainPage>(ui);
+    }
+}

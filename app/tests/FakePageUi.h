@@ -1,0 +1,55 @@
+// Test equipment: a page dialog held in memory. It records what the page asked of the main
+// window and its controls, and answers the page's questions from a queue.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/PageUi.h"
+#include "base/MessageBoxEdge.h"
+
+class FakePageUi final : public PageUi {
+public:
+    void PostShowPage(int id) override { events.push_back("post show " + std::to_string(id)); }
+    void SendShowPage(int id) override { events.push_back("send show " + std::to_string(id)); }
+    void SendPrevPage() override { events.push_back("send prev"); }
+    void PostClose() override { events.push_back("post close"); }
+    int Ask(int textId, int captionId, unsigned style) override {
+        asked.push_back({textId, captionId, style});
+        if (answers.empty()) return mb::IdCancel;
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void Focus(int control) override { focused = control; }
+    void SetEnabled(int control, bool enabled) override { Mark(disabled, control, !enabled); }
+    void SetVisible(int control, bool visible) override { Mark(hidden, control, !visible); }
+    void SetText(int control, const std::string& text) override { texts[control] = text; }
+    void StartTimer(int timer, unsigned ms) override { timers[timer] = ms; }
+    void StopTimer(int timer) override { timers.erase(timer); }
+    void ProcessMessages() override { events.push_back("messages"); }
+
+    struct Question {
+        int text, caption;
+        unsigned style;
+        bool operator==(const Question&) const = default;
+    };
+    std::vector<std::string> events;
+    std::vector<Question> asked;
+    std::deque<int> answers;
+    int focused = 0;
+    std::set<int> disabled, hidden;
+    std::map<int, std::string> texts;
+    std::map<int, unsigned> timers;  // running ones and their periods
+
+private:
+    static void Mark(std::set<int>& set, int control, bool in) {
+        if (in)
+            set.insert(control);
+        else
+            set.erase(control);
+    }
+};
