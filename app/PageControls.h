@@ -14,3 +14,18 @@
 #define IDC_WELCOME_LOGO 200
 #define IDC_WELCOME_ADVANCED 201
 #define IDC_WELCOME_NORMAL 202
+
+// Final HotSync page: the picture, three status lines at one place, and Skip.
+#define IDC_FINAL_PICTURE 300
+#define IDC_FINAL_PERFORM 301
+#define IDC_FINAL_WAITING 302
+#define IDC_FINAL_CLICK_NEXT 303
+#define IDC_FINAL_SKIP 304
+#define IDC_FINAL_INFO 305
+
+// Finish page: the picture, the long or the short text at one place, the closing line.
+#define IDC_FINISH_PICTURE 400
+#define IDC_FINISH_LONG 401
+#define IDC_FINISH_SHORT 402
+#define IDC_FINISH_EXIT 403
+#define IDC_FINISH_FINISH 404

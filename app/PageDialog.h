@@ -21,8 +21,9 @@ public:
     void* Window() const { return window_; }
     int Id() const { return id_; }
 
-    // The dialog's messages; false for those left to the dialog manager.
-    bool Handle(void* window, unsigned message, uintptr_t wParam, intptr_t lParam);
+    // The dialog's messages: what a dialog procedure returns, 0 for those left to the
+    // dialog manager.
+    intptr_t Handle(void* window, unsigned message, uintptr_t wParam, intptr_t lParam);
 
     // WizardPage.
     Point Position() override;
@@ -37,6 +38,9 @@ public:
     void SendShowPage(int id) override;
     void SendPrevPage() override;
     void PostClose() override;
+    void CloseMain() override;
+    bool HasPicture(int control) override;
+    void SetPicture(int control, Picture picture) override;
     int Ask(int textId, int captionId, unsigned style) override;
     void Focus(int control) override;
     void SetEnabled(int control, bool enabled) override;
@@ -47,8 +51,11 @@ public:
     void ProcessMessages() override;
 
 private:
+    void StyleTexts();
+
     int id_;
     void* main_;
     void* window_ = nullptr;
     std::unique_ptr<PageLogic> logic_;
+    void* boldFont_ = nullptr;
 };

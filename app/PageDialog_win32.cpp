@@ -16,10 +16,29 @@ INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     if (message == WM_INITDIALOG) SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
     auto* page = reinterpret_cast<TPageDialog*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (!page) return FALSE;
-    return page->Handle(window, message, wParam, lParam) ? TRUE : FALSE;
+    return page->Handle(window, message, wParam, lParam);
 }
 
 HWND Hwnd(void* window) { return static_cast<HWND>(window); }
+
+// Texts that stand out from the dialog's own: in bold, some of them blue.
+struct TextStyle {
+    int control;
+    bool blue;
+};
+constexpr TextStyle kBoldTexts[] = {
+    {IDC_FINAL_PERFORM, true},
+    {IDC_FINAL_WAITING, false},
+    {IDC_FINAL_CLICK_NEXT, true},
+};
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+
+const TextStyle* StyleOf(HWND control) {
+    const int id = GetDlgCtrlID(control);
+    for (const TextStyle& style : kBoldTexts)
+        if (style.control == id) return &style;
+    return nullptr;
+}
 
 }  // namespace
 
@@ -30,30 +49,55 @@ TPageDialog::TPageDialog(int id, void* mainWindow) : id_(id), main_(mainWindow) 
 
 TPageDialog::~TPageDialog() {
     if (window_) DestroyWindow(Hwnd(window_));
+    if (boldFont_) DeleteObject(static_cast<HFONT>(boldFont_));
 }
 
-bool TPageDialog::Handle(void* window, unsigned message, uintptr_t wParam, intptr_t) {
+void TPageDialog::StyleTexts() {
+    LOGFONTA font{};
+    const auto dialogFont = reinterpret_cast<HFONT>(SendMessageA(Hwnd(window_), WM_GETFONT, 0, 0));
+    if (!dialogFont || !GetObjectA(dialogFont, sizeof font, &font)) return;
+    font.lfWeight = FW_BOLD;
+    boldFont_ = CreateFontIndirectA(&font);
+    for (const TextStyle& style : kBoldTexts)
+        if (HWND control = GetDlgItem(Hwnd(window_), style.control))
+            SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
+    if (HWND icon = GetDlgItem(Hwnd(window_), IDC_FINAL_INFO))
+        SendMessageA(icon, STM_SETICON,
+                     reinterpret_cast<WPARAM>(LoadIconA(nullptr, MAKEINTRESOURCEA(32516))), 0);
+}
+
+intptr_t TPageDialog::Handle(void* window, unsigned message, uintptr_t wParam, intptr_t lParam) {
     switch (message) {
         case WM_INITDIALOG:
             window_ = window;
             // No help is offered anywhere.
             ShowWindow(GetDlgItem(Hwnd(window), IDC_PAGE_HELP), SW_HIDE);
-            return true;
+            StyleTexts();
+            return TRUE;
+        case WM_CTLCOLORSTATIC: {
+            const TextStyle* style = StyleOf(reinterpret_cast<HWND>(lParam));
+            if (!style || !style->blue) return FALSE;
+            const auto dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, kBlue);
+            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+            // A dialog answers this message with the brush itself.
+            return reinterpret_cast<intptr_t>(GetSysColorBrush(COLOR_BTNFACE));
+        }
         case WM_COMMAND:
             if (HIWORD(wParam) == BN_CLICKED && logic_) logic_->Command(LOWORD(wParam));
-            return true;
+            return TRUE;
         case WM_CLOSE:
             if (logic_) logic_->CloseBox();
-            return true;
+            return TRUE;
         case WM_TIMER:
             if (logic_) logic_->Timer(static_cast<int>(wParam));
-            return true;
+            return TRUE;
         default:
             if (message == um::Activate && logic_) {
                 logic_->Activate();
-                return true;
+                return TRUE;
             }
-            return false;
+            return FALSE;
     }
 }
 
@@ -86,6 +130,15 @@ void TPageDialog::PostShowPage(int id) { PostMessageA(Hwnd(main_), um::ShowPage,
 void TPageDialog::SendShowPage(int id) { SendMessageA(Hwnd(main_), um::ShowPage, id, 0); }
 void TPageDialog::SendPrevPage() { SendMessageA(Hwnd(main_), um::PrevPage, 0, 0); }
 void TPageDialog::PostClose() { PostMessageA(Hwnd(main_), WM_CLOSE, 0, 0); }
+void TPageDialog::CloseMain() { SendMessageA(Hwnd(main_), WM_CLOSE, 0, 0); }
+
+bool TPageDialog::HasPicture(int control) {
+    return SendDlgItemMessageA(Hwnd(window_), control, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0;
+}
+
+void TPageDialog::SetPicture(int, Picture) {
+    // The handheld pictures arrive with the image manager; until then a page shows none.
+}
 
 int TPageDialog::Ask(int textId, int captionId, unsigned style) {
     return StringManager().MsgBox(textId, captionId, style);

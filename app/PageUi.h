@@ -15,9 +15,17 @@ public:
     virtual void SendShowPage(int id) = 0;
     virtual void SendPrevPage() = 0;
     virtual void PostClose() = 0;
+    // Closes the main window now (the program ends unless the current page refuses).
+    virtual void CloseMain() = 0;
 
     // A message box of the string manager (texts by string id); the button pressed.
     virtual int Ask(int textId, int captionId, unsigned style) = 0;
+
+    // The handheld pictures a page shows, composed by the image manager for the device
+    // family in force when the picture is filled.
+    enum class Picture { Device, LoaderScreen, ResetPrompt, BlankScreen };
+    virtual bool HasPicture(int control) = 0;
+    virtual void SetPicture(int control, Picture picture) = 0;
 
     virtual void Focus(int control) = 0;
     virtual void SetEnabled(int control, bool enabled) = 0;

@@ -1,6 +1,8 @@
 #include "app/Pages.h"
 
 #include "app/Fileobject.h"
+#include "app/FinalHotsyncForm.h"
+#include "app/FinishForm.h"
 #include "app/PageControls.h"
 #include "app/WelcomeForm.h"
 #include "app/Wizard.h"
@@ -28,6 +30,9 @@ private:
 std::unique_ptr<PageLogic> MakePageLogic(int id, PageUi& ui) {
     switch (id) {
         case page::Welcome: return std::make_unique<TWelcomeForm>(ui, Settings(), HotSyncManager());
+        case page::FinalHotSync:
+            return std::make_unique<TFinalHotsyncForm>(ui, HotSyncManager(), PilotManager());
+        case page::Finish: return std::make_unique<TFinishForm>(ui, Settings(), PilotManager());
         default: return std::make_unique<TPlainPage>(ui);
     }
 }

@@ -17,6 +17,9 @@ public:
     void SendShowPage(int id) override { events.push_back("send show " + std::to_string(id)); }
     void SendPrevPage() override { events.push_back("send prev"); }
     void PostClose() override { events.push_back("post close"); }
+    void CloseMain() override { events.push_back("close main"); }
+    bool HasPicture(int control) override { return pictures.count(control) != 0; }
+    void SetPicture(int control, Picture picture) override { pictures[control] = picture; }
     int Ask(int textId, int captionId, unsigned style) override {
         asked.push_back({textId, captionId, style});
         if (answers.empty()) return mb::IdCancel;
@@ -43,6 +46,7 @@ public:
     int focused = 0;
     std::set<int> disabled, hidden;
     std::map<int, std::string> texts;
+    std::map<int, Picture> pictures;
     std::map<int, unsigned> timers;  // running ones and their periods
 
 private:

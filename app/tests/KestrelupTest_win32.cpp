@@ -144,4 +144,27 @@ TEST(Kestrelup, WithoutPalmDesktopNormalModeOffersAdvancedModeAndBackReturns) {
     EXPECT_TRUE(wizard.Ended());
 }
 
+// The last two pages, reached the way pages ask for them: the final HotSync page waits for a
+// HotSync with Next disabled, Skip goes on to the finish page, whose Finish ends the program.
+TEST(Kestrelup, TheFinalPagesSkipToTheEnd) {
+    Wizard wizard("");
+    HWND main = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (main = Visible(kMain)) != nullptr; }));
+    ASSERT_TRUE(WaitFor([] { return Visible("Welcome") != nullptr; }));
+    PostMessageA(main, 3024, 1217, 0);
+    HWND final = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (final = Visible("Restoring Programs and Data")) != nullptr; }));
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(final, 301))) << "\"Perform a HotSync!\"";
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(final, 303)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(final, 101))) << "Next waits for the HotSync";
+    Press(final, 304);  // "Skip"
+    HWND finish = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (finish = Visible("Complete")) != nullptr; }));
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(finish, 401))) << "normal mode: the long text";
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(finish, 402)));
+    Press(finish, 404);  // "&Finish"
+    EXPECT_TRUE(wizard.Ended());
+}
+
 }  // namespace
