@@ -29,3 +29,10 @@
 #define IDC_FINISH_SHORT 402
 #define IDC_FINISH_EXIT 403
 #define IDC_FINISH_FINISH 404
+
+// Connection page: the handheld with its blinking cursor, COM 1 to COM 8 in order, Test and
+// the pass text.
+#define IDC_CONN_PAINTBOX 500
+#define IDC_CONN_COM1 501
+#define IDC_CONN_TEST 509
+#define IDC_CONN_PASSED 510

@@ -17,7 +17,8 @@ public:
     TPageDialog(const TPageDialog&) = delete;
     TPageDialog& operator=(const TPageDialog&) = delete;
 
-    void SetLogic(std::unique_ptr<PageLogic> logic) { logic_ = std::move(logic); }
+    // Binds the page's logic and lets it set the page up.
+    void SetLogic(std::unique_ptr<PageLogic> logic);
     void* Window() const { return window_; }
     int Id() const { return id_; }
 
@@ -42,6 +43,15 @@ public:
     bool HasPicture(int control) override;
     void SetPicture(int control, Picture picture) override;
     int Ask(int textId, int captionId, unsigned style) override;
+    int AskText(const std::string& text, int captionId, unsigned style) override;
+    std::string String(int id) override;
+    void Beep() override;
+    void BusyCursor(bool busy) override;
+    void HideMain() override;
+    void DrawCursor(int control, bool black) override;
+    void SetChecked(int control, bool checked) override;
+    bool IsChecked(int control) override;
+    void MoveBy(int control, int dx) override;
     void Focus(int control) override;
     void SetEnabled(int control, bool enabled) override;
     void SetVisible(int control, bool visible) override;

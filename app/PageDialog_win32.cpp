@@ -24,14 +24,17 @@ HWND Hwnd(void* window) { return static_cast<HWND>(window); }
 // Texts that stand out from the dialog's own: in bold, some of them blue.
 struct TextStyle {
     int control;
-    bool blue;
-};
-constexpr TextStyle kBoldTexts[] = {
-    {IDC_FINAL_PERFORM, true},
-    {IDC_FINAL_WAITING, false},
-    {IDC_FINAL_CLICK_NEXT, true},
+    bool coloured;
+    COLORREF colour;
 };
 constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr TextStyle kBoldTexts[] = {
+    {IDC_FINAL_PERFORM, true, kBlue},
+    {IDC_FINAL_WAITING, false, 0},
+    {IDC_FINAL_CLICK_NEXT, true, kBlue},
+    {IDC_CONN_PASSED, true, kRed},
+};
 
 const TextStyle* StyleOf(HWND control) {
     const int id = GetDlgCtrlID(control);
@@ -76,9 +79,9 @@ intptr_t TPageDialog::Handle(void* window, unsigned message, uintptr_t wParam, i
             return TRUE;
         case WM_CTLCOLORSTATIC: {
             const TextStyle* style = StyleOf(reinterpret_cast<HWND>(lParam));
-            if (!style || !style->blue) return FALSE;
+            if (!style || !style->coloured) return FALSE;
             const auto dc = reinterpret_cast<HDC>(wParam);
-            SetTextColor(dc, kBlue);
+            SetTextColor(dc, style->colour);
             SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
             // A dialog answers this message with the brush itself.
             return reinterpret_cast<intptr_t>(GetSysColorBrush(COLOR_BTNFACE));
@@ -99,6 +102,11 @@ intptr_t TPageDialog::Handle(void* window, unsigned message, uintptr_t wParam, i
             }
             return FALSE;
     }
+}
+
+void TPageDialog::SetLogic(std::unique_ptr<PageLogic> logic) {
+    logic_ = std::move(logic);
+    if (logic_ && window_) logic_->Create();
 }
 
 WizardPage::Point TPageDialog::Position() {
@@ -142,6 +150,43 @@ void TPageDialog::SetPicture(int, Picture) {
 
 int TPageDialog::Ask(int textId, int captionId, unsigned style) {
     return StringManager().MsgBox(textId, captionId, style);
+}
+
+int TPageDialog::AskText(const std::string& text, int captionId, unsigned style) {
+    return StringManager().MsgBox(text.c_str(), captionId, style);
+}
+
+std::string TPageDialog::String(int id) {
+    const char* text = StringManager().TryGetString(id);
+    return text ? text : "";
+}
+
+void TPageDialog::Beep() { MessageBeep(MB_OK); }
+
+void TPageDialog::BusyCursor(bool busy) {
+    SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(busy ? 32514 : 32512)));  // wait, arrow
+}
+
+void TPageDialog::HideMain() { ShowWindow(Hwnd(main_), SW_HIDE); }
+
+void TPageDialog::DrawCursor(int, bool) {
+    // The blank-screen picture arrives with the image manager; until then nothing blinks.
+}
+
+void TPageDialog::SetChecked(int control, bool checked) {
+    CheckDlgButton(Hwnd(window_), control, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+bool TPageDialog::IsChecked(int control) {
+    return IsDlgButtonChecked(Hwnd(window_), control) == BST_CHECKED;
+}
+
+void TPageDialog::MoveBy(int control, int dx) {
+    HWND item = GetDlgItem(Hwnd(window_), control);
+    RECT r{};
+    GetWindowRect(item, &r);
+    MapWindowPoints(nullptr, Hwnd(window_), reinterpret_cast<POINT*>(&r), 2);
+    SetWindowPos(item, nullptr, r.left + dx, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
 void TPageDialog::Focus(int control) {

@@ -20,17 +20,31 @@ public:
 
     // A message box of the string manager (texts by string id); the button pressed.
     virtual int Ask(int textId, int captionId, unsigned style) = 0;
+    // The same with a text made here.
+    virtual int AskText(const std::string& text, int captionId, unsigned style) = 0;
+    // A text of the string table in force.
+    virtual std::string String(int id) = 0;
+    virtual void Beep() = 0;
+    // The hourglass while the page works without answering.
+    virtual void BusyCursor(bool busy) = 0;
+    virtual void HideMain() = 0;
 
     // The handheld pictures a page shows, composed by the image manager for the device
     // family in force when the picture is filled.
     enum class Picture { Device, LoaderScreen, ResetPrompt, BlankScreen };
     virtual bool HasPicture(int control) = 0;
     virtual void SetPicture(int control, Picture picture) = 0;
+    // Draws the blinking cursor of a blank-screen picture: black, or the screen's own colour.
+    virtual void DrawCursor(int control, bool black) = 0;
 
     virtual void Focus(int control) = 0;
     virtual void SetEnabled(int control, bool enabled) = 0;
     virtual void SetVisible(int control, bool visible) = 0;
     virtual void SetText(int control, const std::string& text) = 0;
+    virtual void SetChecked(int control, bool checked) = 0;
+    virtual bool IsChecked(int control) = 0;
+    // Moves a control `dx` pixels to the right (left when negative).
+    virtual void MoveBy(int control, int dx) = 0;
     virtual void StartTimer(int timer, unsigned ms) = 0;
     virtual void StopTimer(int timer) = 0;
     // Lets the program handle the window messages waiting for it.
@@ -42,6 +56,8 @@ public:
 class PageLogic {
 public:
     virtual ~PageLogic() = default;
+    // Once, when the wizard starts and the page's window exists.
+    virtual void Create() {}
     virtual void Activate() {}
     // A button was pressed.
     virtual void Command(int control) = 0;

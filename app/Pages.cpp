@@ -1,5 +1,6 @@
 #include "app/Pages.h"
 
+#include "app/ConnectionForm.h"
 #include "app/Fileobject.h"
 #include "app/FinalHotsyncForm.h"
 #include "app/FinishForm.h"
@@ -7,6 +8,7 @@
 #include "app/WelcomeForm.h"
 #include "app/Wizard.h"
 #include "app/WizardFlow.h"
+#include "link/SerialEdge.h"
 
 namespace {
 
@@ -30,6 +32,9 @@ private:
 std::unique_ptr<PageLogic> MakePageLogic(int id, PageUi& ui) {
     switch (id) {
         case page::Welcome: return std::make_unique<TWelcomeForm>(ui, Settings(), HotSyncManager());
+        case page::Connection:
+            return std::make_unique<TConnectionForm>(ui, Settings(), PilotManager(),
+                                                     HotSyncManager(), ProbePort);
         case page::FinalHotSync:
             return std::make_unique<TFinalHotsyncForm>(ui, HotSyncManager(), PilotManager());
         case page::Finish: return std::make_unique<TFinishForm>(ui, Settings(), PilotManager());

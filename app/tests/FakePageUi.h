@@ -10,6 +10,7 @@
 
 #include "app/PageUi.h"
 #include "base/MessageBoxEdge.h"
+#include "base/StringIds.h"
 
 class FakePageUi final : public PageUi {
 public:
@@ -27,6 +28,22 @@ public:
         answers.pop_front();
         return answer;
     }
+    int AskText(const std::string& text, int captionId, unsigned style) override {
+        told.push_back(text);
+        return Ask(0, captionId, style);
+    }
+    std::string String(int id) override {
+        for (const TStringRow& row : EnglishStrings())
+            if (row.id == id) return row.text;
+        return {};
+    }
+    void Beep() override { events.push_back("beep"); }
+    void BusyCursor(bool busy) override { events.push_back(busy ? "busy" : "not busy"); }
+    void HideMain() override { events.push_back("hide main"); }
+    void DrawCursor(int control, bool black) override { cursors.push_back({control, black}); }
+    void SetChecked(int control, bool checked) override { Mark(checked_, control, checked); }
+    bool IsChecked(int control) override { return checked_.count(control) != 0; }
+    void MoveBy(int control, int dx) override { moved[control] += dx; }
     void Focus(int control) override { focused = control; }
     void SetEnabled(int control, bool enabled) override { Mark(disabled, control, !enabled); }
     void SetVisible(int control, bool visible) override { Mark(hidden, control, !visible); }
@@ -47,9 +64,13 @@ public:
     std::set<int> disabled, hidden;
     std::map<int, std::string> texts;
     std::map<int, Picture> pictures;
+    std::vector<std::string> told;  // texts of AskText
+    std::vector<std::pair<int, bool>> cursors;
+    std::map<int, int> moved;
     std::map<int, unsigned> timers;  // running ones and their periods
 
 private:
+    std::set<int> checked_;
     static void Mark(std::set<int>& set, int control, bool in) {
         if (in)
             set.insert(control);
