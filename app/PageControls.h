@@ -36,3 +36,35 @@
 #define IDC_CONN_COM1 501
 #define IDC_CONN_TEST 509
 #define IDC_CONN_PASSED 510
+
+// Reset page: the handheld with its blinking cursor.
+#define IDC_RESET_PAINTBOX 600
+
+// HotSync page: the two steps at the left (arrow, check mark, number and label each), the
+// two panels at the right with their status lines, and the picture of the reset box.
+#define IDC_HS_STEP1_ARROW 700
+#define IDC_HS_STEP1_CHECK 701
+#define IDC_HS_STEP1_NUMBER 702
+#define IDC_HS_STEP1_LABEL 703
+#define IDC_HS_STEP2_ARROW 704
+#define IDC_HS_STEP2_CHECK 705
+#define IDC_HS_STEP2_NUMBER 706
+#define IDC_HS_STEP2_LABEL 707
+#define IDC_HS_HOTSYNC_PANEL 710
+#define IDC_HS_RESET_PANEL 711
+#define IDC_HS_STATUS_PRESS 712
+#define IDC_HS_STATUS_WAITING 713
+#define IDC_HS_STATUS_RESET 714
+#define IDC_HS_STATUS_NEXT 715
+#define IDC_HS_PICTURE 716
+// The other controls of each panel, shown and hidden with it.
+#define IDC_HS_HOTSYNC_STEP 720
+#define IDC_HS_NOTE 721
+#define IDC_HS_NOTE_ICON 722
+#define IDC_HS_NOTE_TEXT 723
+#define IDC_HS_RESET_WAIT 730
+
+// The update file selection dialog.
+#define IDD_FILE_SELECT 1300
+#define IDC_SELECT_LIST 1301
+#define IDC_SELECT_BROWSE 1302

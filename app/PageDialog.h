@@ -38,12 +38,16 @@ public:
     void PostShowPage(int id) override;
     void SendShowPage(int id) override;
     void SendPrevPage() override;
+    void PostPrevPage() override;
     void PostClose() override;
     void CloseMain() override;
     bool HasPicture(int control) override;
     void SetPicture(int control, Picture picture) override;
     int Ask(int textId, int captionId, unsigned style) override;
     int AskText(const std::string& text, int captionId, unsigned style) override;
+    int AskFixed(const std::string& text, const std::string& caption, unsigned style) override;
+    void SetDeviceType(uint8_t deviceType) override;
+    void SetBold(int control, bool bold) override;
     std::string String(int id) override;
     void Beep() override;
     void BusyCursor(bool busy) override;
@@ -62,6 +66,7 @@ public:
 
 private:
     void StyleTexts();
+    void SizeByResolution(int width, int height);
 
     int id_;
     void* main_;

@@ -4,6 +4,8 @@
 // of the dialog's controls.
 #include <windows.h>
 
+#include <exception>
+
 #include "app/PageControls.h"
 #include "app/PageDialog.h"
 #include "app/WizardFlow.h"
@@ -12,11 +14,25 @@
 
 namespace {
 
+void ShowException(const char* text) {
+    char title[256] = "Kestrelup";
+    if (HWND main = FindWindowA("TBackgroundForm", nullptr))
+        GetWindowTextA(main, title, sizeof title);
+    MessageBoxA(GetActiveWindow(), text, title, MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+}
+
 INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
     auto* page = reinterpret_cast<TPageDialog*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (!page) return FALSE;
-    return page->Handle(window, message, wParam, lParam);
+    // Nothing may unwind through the window manager: what a page raises is shown in the
+    // program's exception box, and the page goes on.
+    try {
+        return page->Handle(window, message, wParam, lParam);
+    } catch (const std::exception& e) {
+        ShowException(e.what());
+        return TRUE;
+    }
 }
 
 HWND Hwnd(void* window) { return static_cast<HWND>(window); }
@@ -30,11 +46,31 @@ struct TextStyle {
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr TextStyle kBoldTexts[] = {
-    {IDC_FINAL_PERFORM, true, kBlue},
-    {IDC_FINAL_WAITING, false, 0},
-    {IDC_FINAL_CLICK_NEXT, true, kBlue},
-    {IDC_CONN_PASSED, true, kRed},
+    {IDC_FINAL_PERFORM, true, kBlue},    {IDC_FINAL_WAITING, false, 0},
+    {IDC_FINAL_CLICK_NEXT, true, kBlue}, {IDC_CONN_PASSED, true, kRed},
+    {IDC_HS_STATUS_PRESS, true, kBlue},  {IDC_HS_STATUS_WAITING, false, 0},
+    {IDC_HS_STATUS_RESET, true, kBlue},  {IDC_HS_STATUS_NEXT, false, 0},
 };
+
+// Groups of controls shown and hidden as one, under the id of their first control.
+struct Panel {
+    int id;
+    int members[4];  // 0: none
+};
+constexpr Panel kPanels[] = {
+    {IDC_HS_HOTSYNC_PANEL, {IDC_HS_HOTSYNC_STEP, IDC_HS_NOTE, IDC_HS_NOTE_ICON, IDC_HS_NOTE_TEXT}},
+    {IDC_HS_RESET_PANEL, {IDC_HS_PICTURE, IDC_HS_RESET_WAIT, 0, 0}},
+};
+
+// Controls with the system's information icon.
+constexpr int kInformationIcons[] = {IDC_FINAL_INFO, IDC_HS_NOTE_ICON};
+
+// Pages sized by the screen's resolution rather than by their dialog units: width and height
+// at 96 pixels per inch, scaled.
+struct PageSize {
+    int page, width, height;
+};
+constexpr PageSize kPageSizes[] = {{1209, 475, 350}};
 
 const TextStyle* StyleOf(HWND control) {
     const int id = GetDlgCtrlID(control);
@@ -55,6 +91,32 @@ TPageDialog::~TPageDialog() {
     if (boldFont_) DeleteObject(static_cast<HFONT>(boldFont_));
 }
 
+// Sizes the page in pixels for the screen's resolution and spreads its controls over the new
+// client area in proportion, so that the layout holds whatever the dialog font's units are.
+void TPageDialog::SizeByResolution(int width, int height) {
+    HWND dialog = Hwnd(window_);
+    RECT before{};
+    GetClientRect(dialog, &before);
+    HDC screen = GetDC(nullptr);
+    const int ppi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    SetWindowPos(dialog, nullptr, 0, 0, ppi * width / 96, ppi * height / 96,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT after{};
+    GetClientRect(dialog, &after);
+    if (before.right <= 0 || before.bottom <= 0) return;
+    const auto scaleX = [&](LONG x) { return MulDiv(x, after.right, before.right); };
+    const auto scaleY = [&](LONG y) { return MulDiv(y, after.bottom, before.bottom); };
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT r{};
+        GetWindowRect(child, &r);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+        SetWindowPos(child, nullptr, scaleX(r.left), scaleY(r.top),
+                     scaleX(r.right) - scaleX(r.left), scaleY(r.bottom) - scaleY(r.top),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
 void TPageDialog::StyleTexts() {
     LOGFONTA font{};
     const auto dialogFont = reinterpret_cast<HFONT>(SendMessageA(Hwnd(window_), WM_GETFONT, 0, 0));
@@ -64,9 +126,12 @@ void TPageDialog::StyleTexts() {
     for (const TextStyle& style : kBoldTexts)
         if (HWND control = GetDlgItem(Hwnd(window_), style.control))
             SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
-    if (HWND icon = GetDlgItem(Hwnd(window_), IDC_FINAL_INFO))
-        SendMessageA(icon, STM_SETICON,
-                     reinterpret_cast<WPARAM>(LoadIconA(nullptr, MAKEINTRESOURCEA(32516))), 0);
+    for (int id : kInformationIcons)
+        if (HWND icon = GetDlgItem(Hwnd(window_), id))
+            SendMessageA(icon, STM_SETICON,
+                         reinterpret_cast<WPARAM>(LoadIconA(nullptr, MAKEINTRESOURCEA(32516))), 0);
+    for (const PageSize& size : kPageSizes)
+        if (size.page == id_) SizeByResolution(size.width, size.height);
 }
 
 intptr_t TPageDialog::Handle(void* window, unsigned message, uintptr_t wParam, intptr_t lParam) {
@@ -137,6 +202,7 @@ bool TPageDialog::CloseQuery() { return !logic_ || logic_->CloseQuery(); }
 void TPageDialog::PostShowPage(int id) { PostMessageA(Hwnd(main_), um::ShowPage, id, 0); }
 void TPageDialog::SendShowPage(int id) { SendMessageA(Hwnd(main_), um::ShowPage, id, 0); }
 void TPageDialog::SendPrevPage() { SendMessageA(Hwnd(main_), um::PrevPage, 0, 0); }
+void TPageDialog::PostPrevPage() { PostMessageA(Hwnd(main_), um::PrevPage, 0, 0); }
 void TPageDialog::PostClose() { PostMessageA(Hwnd(main_), WM_CLOSE, 0, 0); }
 void TPageDialog::CloseMain() { SendMessageA(Hwnd(main_), WM_CLOSE, 0, 0); }
 
@@ -150,6 +216,14 @@ void TPageDialog::SetPicture(int, Picture) {
 
 int TPageDialog::Ask(int textId, int captionId, unsigned style) {
     return StringManager().MsgBox(textId, captionId, style);
+}
+
+int TPageDialog::AskFixed(const std::string& text, const std::string& caption, unsigned style) {
+    return MessageBoxA(GetActiveWindow(), text.c_str(), caption.c_str(), style | MB_TASKMODAL);
+}
+
+void TPageDialog::SetDeviceType(uint8_t) {
+    // The pictures of later pages follow the device type once the image manager is in.
 }
 
 int TPageDialog::AskText(const std::string& text, int captionId, unsigned style) {
@@ -200,6 +274,18 @@ void TPageDialog::SetEnabled(int control, bool enabled) {
 
 void TPageDialog::SetVisible(int control, bool visible) {
     ShowWindow(GetDlgItem(Hwnd(window_), control), visible ? SW_SHOW : SW_HIDE);
+    for (const Panel& panel : kPanels)
+        if (panel.id == control)
+            for (int member : panel.members)
+                if (member)
+                    ShowWindow(GetDlgItem(Hwnd(window_), member), visible ? SW_SHOW : SW_HIDE);
+}
+
+void TPageDialog::SetBold(int control, bool bold) {
+    HWND item = GetDlgItem(Hwnd(window_), control);
+    const auto font =
+        bold ? boldFont_ : reinterpret_cast<void*>(SendMessageA(Hwnd(window_), WM_GETFONT, 0, 0));
+    SendMessageA(item, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
 
 void TPageDialog::SetText(int control, const std::string& text) {

@@ -3,6 +3,7 @@
 // timers. Each page's logic is a plain class over this interface; the Win32 dialog binds it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class PageUi {
@@ -14,6 +15,7 @@ public:
     virtual void PostShowPage(int id) = 0;
     virtual void SendShowPage(int id) = 0;
     virtual void SendPrevPage() = 0;
+    virtual void PostPrevPage() = 0;
     virtual void PostClose() = 0;
     // Closes the main window now (the program ends unless the current page refuses).
     virtual void CloseMain() = 0;
@@ -22,6 +24,8 @@ public:
     virtual int Ask(int textId, int captionId, unsigned style) = 0;
     // The same with a text made here.
     virtual int AskText(const std::string& text, int captionId, unsigned style) = 0;
+    // A box whose text and caption are fixed, not from the string table.
+    virtual int AskFixed(const std::string& text, const std::string& caption, unsigned style) = 0;
     // A text of the string table in force.
     virtual std::string String(int id) = 0;
     virtual void Beep() = 0;
@@ -32,6 +36,8 @@ public:
     // The handheld pictures a page shows, composed by the image manager for the device
     // family in force when the picture is filled.
     enum class Picture { Device, LoaderScreen, ResetPrompt, BlankScreen };
+    // The connected handheld's device type, which chooses the pictures of later pages.
+    virtual void SetDeviceType(uint8_t deviceType) = 0;
     virtual bool HasPicture(int control) = 0;
     virtual void SetPicture(int control, Picture picture) = 0;
     // Draws the blinking cursor of a blank-screen picture: black, or the screen's own colour.
@@ -41,6 +47,7 @@ public:
     virtual void SetEnabled(int control, bool enabled) = 0;
     virtual void SetVisible(int control, bool visible) = 0;
     virtual void SetText(int control, const std::string& text) = 0;
+    virtual void SetBold(int control, bool bold) = 0;
     virtual void SetChecked(int control, bool checked) = 0;
     virtual bool IsChecked(int control) = 0;
     // Moves a control `dx` pixels to the right (left when negative).

@@ -7,55 +7,26 @@
 #include <map>
 
 #include "app/PageControls.h"
-#include "app/Settings.h"
 #include "app/WizardFlow.h"
-#include "app/tests/FakePageUi.h"
-#include "base/MemoryRegistry.h"
+#include "app/tests/PageWorld.h"
 #include "base/ResultCodes.h"
 #include "base/StringIds.h"
-#include "hotsync/tests/FakeDesktop.h"
-#include "link/Guicallback.h"
-#include "link/Pilotmanager.h"
-#include "sim/Handheld.h"
-#include "sim/SimSerialEdge.h"
-#include "sim/VirtualClock.h"
 
 namespace {
 
 using State = TConnectionForm::State;
 using Q = FakePageUi::Question;
-const std::string kManagerKey = "Software\\Palm Computing\\Pilot Desktop\\HotSync Manager";
 const int kCom1 = IDC_CONN_COM1;
 
-struct NoBoxes final : MessageBoxEdge {
-    int Show(const char*, const char*, unsigned) override { return mb::IdOk; }
-};
-
-class ConnectionFormTest : public ::testing::Test {
+class ConnectionFormTest : public PageWorld {
 protected:
-    explicit ConnectionFormTest(HandheldMode mode = HandheldMode::RomDebugger)
-        : handheld(Config(mode)), clock(uint64_t{1} << 40) {
-        SetLinkClock(&clock);
-        auto edge = std::make_unique<SimSerialEdge>(handheld, clock, false);
-        cable = edge.get();
-        link = std::make_unique<TPilotManager>(&callback, std::move(edge));
-    }
-    ~ConnectionFormTest() override {
-        link.reset();
-        SetLinkClock(nullptr);
-    }
-    static HandheldConfig Config(HandheldMode mode) {
-        HandheldConfig config;
-        config.mode = mode;
-        return config;
-    }
+    explicit ConnectionFormTest(HandheldMode mode = HandheldMode::RomDebugger) : PageWorld(mode) {}
+
     // The page as made at start, on a machine whose ports 5 to 8 answer `probes` and whose
     // HotSync uses `port`.
     TConnectionForm& Make(std::map<int, int> probes = {}, const char* port = nullptr) {
         if (port) registry.SetText(kManagerKey, "DirectComPort", port);
-        manager = std::make_unique<THotSyncManager>(
-            registry.Edge(), std::make_unique<FakeDesktop>(world), std::make_unique<NoBoxes>());
-        page = std::make_unique<TConnectionForm>(ui, settings, *link, *manager, [probes](int n) {
+        page = std::make_unique<TConnectionForm>(ui, settings, *link, HotSync(), [probes](int n) {
             const auto it = probes.find(n);
             return it == probes.end() ? 2 : it->second;
         });
@@ -69,16 +40,6 @@ protected:
         return checked;
     }
 
-    Handheld handheld;
-    VirtualClock clock;
-    GuiCallback callback;
-    SimSerialEdge* cable = nullptr;
-    std::unique_ptr<TPilotManager> link;
-    MemoryRegistry registry;
-    std::shared_ptr<DesktopWorld> world = std::make_shared<DesktopWorld>();
-    std::unique_ptr<THotSyncManager> manager;
-    win32_cfg_type settings;
-    FakePageUi ui;
     std::unique_ptr<TConnectionForm> page;
 };
 

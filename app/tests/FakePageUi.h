@@ -17,8 +17,10 @@ public:
     void PostShowPage(int id) override { events.push_back("post show " + std::to_string(id)); }
     void SendShowPage(int id) override { events.push_back("send show " + std::to_string(id)); }
     void SendPrevPage() override { events.push_back("send prev"); }
+    void PostPrevPage() override { events.push_back("post prev"); }
     void PostClose() override { events.push_back("post close"); }
     void CloseMain() override { events.push_back("close main"); }
+    void SetDeviceType(uint8_t type) override { deviceType = type; }
     bool HasPicture(int control) override { return pictures.count(control) != 0; }
     void SetPicture(int control, Picture picture) override { pictures[control] = picture; }
     int Ask(int textId, int captionId, unsigned style) override {
@@ -31,6 +33,10 @@ public:
     int AskText(const std::string& text, int captionId, unsigned style) override {
         told.push_back(text);
         return Ask(0, captionId, style);
+    }
+    int AskFixed(const std::string& text, const std::string& caption, unsigned style) override {
+        told.push_back(caption + ": " + text);
+        return Ask(0, 0, style);
     }
     std::string String(int id) override {
         for (const TStringRow& row : EnglishStrings())
@@ -48,6 +54,7 @@ public:
     void SetEnabled(int control, bool enabled) override { Mark(disabled, control, !enabled); }
     void SetVisible(int control, bool visible) override { Mark(hidden, control, !visible); }
     void SetText(int control, const std::string& text) override { texts[control] = text; }
+    void SetBold(int control, bool bold) override { Mark(bolds, control, bold); }
     void StartTimer(int timer, unsigned ms) override { timers[timer] = ms; }
     void StopTimer(int timer) override { timers.erase(timer); }
     void ProcessMessages() override { events.push_back("messages"); }
@@ -67,6 +74,8 @@ public:
     std::vector<std::string> told;  // texts of AskText
     std::vector<std::pair<int, bool>> cursors;
     std::map<int, int> moved;
+    std::set<int> bolds;
+    int deviceType = -1;
     std::map<int, unsigned> timers;  // running ones and their periods
 
 private:

@@ -5,6 +5,7 @@
 #include "app/FinalHotsyncForm.h"
 #include "app/FinishForm.h"
 #include "app/PageControls.h"
+#include "app/ResetForm.h"
 #include "app/Settings.h"
 #include "app/WizardFlow.h"
 #include "app/tests/FakePageUi.h"
@@ -125,6 +126,30 @@ TEST(FinishForm, PictureAndTextByModeAndTheFirstPictureIsKept) {
     advanced.Command(IDC_FINISH_FINISH);
     advanced.CloseBox();
     EXPECT_EQ(fresh.events, (std::vector<std::string>{"close main", "post close"}));
+}
+
+TEST(ResetForm, BlinksWhileShownAndHidesItsPictureOnTheWayOut) {
+    FakePageUi ui;
+    TResetForm page(ui);
+    page.Activate();
+    EXPECT_EQ(ui.timers.at(TResetForm::Blink), 250u);
+    page.Timer(TResetForm::Blink);
+    page.Timer(TResetForm::Blink);
+    page.Timer(TResetForm::Blink);
+    EXPECT_EQ(ui.cursors, (std::vector<std::pair<int, bool>>{{IDC_RESET_PAINTBOX, true},
+                                                             {IDC_RESET_PAINTBOX, false},
+                                                             {IDC_RESET_PAINTBOX, true}}));
+    page.Hidden();
+    EXPECT_TRUE(ui.timers.empty());
+    for (int button : {IDC_PAGE_NEXT, IDC_PAGE_BACK}) {
+        page.Activate();
+        page.Command(button);
+        EXPECT_TRUE(ui.hidden.count(IDC_RESET_PAINTBOX));
+    }
+    page.Command(IDC_PAGE_CANCEL);
+    page.CloseBox();
+    EXPECT_EQ(ui.events, (std::vector<std::string>{"send show " + std::to_string(page::Connection),
+                                                   "send prev", "post close", "post close"}));
 }
 
 }  // namespace
