@@ -12,7 +12,7 @@ packages=(
   wine wine32:i386 xvfb xauth
   googletest libgtest-dev libgmock-dev
   clang libclang-rt-14-dev clang-format
-  libjpeg62-turbo-dev libpalm-perl
+  libjpeg62-turbo-dev libjpeg-turbo-progs libpalm-perl
   dpkg-dev python3
 )
 
