@@ -10,6 +10,7 @@
 #include "app/WizardFlow.h"
 #include "base/StringIds.h"
 #include "base/Stringmgr.h"
+#include "support/XgaugeWindow.h"
 
 namespace {
 
@@ -38,6 +39,8 @@ public:
         ShowWindow(window_, SW_SHOW);
         UpdateWindow(window_);
 
+        // The upload page places the gauge from its dialog resource.
+        RegisterGaugeClass();
         for (const page::Id id : page::kAll) {
             auto dialog = std::make_unique<TPageDialog>(id, window_);
             dialog->SetLogic(MakePageLogic(id, *dialog));
@@ -58,7 +61,7 @@ public:
 
     void* CurrentPageWindow() const override {
         for (const auto& dialog : pages_)
-            if (dialog.get() == flow_.Current()) return dialog->Window();
+            if (dialog.get() == flow_.Current()) return dialog->Handle();
         return nullptr;
     }
 

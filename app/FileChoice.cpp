@@ -5,22 +5,16 @@
 #include "base/Log.h"
 #include "base/MessageBoxEdge.h"
 #include "link/Pilotmanager.h"
+#include "link/UpdateProcedure.h"
 #include "support/Filelist.h"
 #include "support/StringList.h"
 
 namespace {
 
-constexpr int kHalvexDevices[] = {6, 7, 11, 15};
 // Device type 6 handhelds had trouble with their files; each one looked at is logged.
 constexpr int kTracedDevice = 6;
 
 }  // namespace
-
-bool IsHalvexDevice(int code) {
-    for (int device : kHalvexDevices)
-        if (device == code) return true;
-    return false;
-}
 
 void ChooseUpdateFile(PageUi& ui, win32_cfg_type& settings, TPilotManager& link,
                       const FileChoiceWorld& world) {
@@ -31,7 +25,7 @@ void ChooseUpdateFile(PageUi& ui, win32_cfg_type& settings, TPilotManager& link,
     files.FillStringList(&listed, true);
 
     const int device = link.DeviceType();
-    if (!IsHalvexDevice(device)) {
+    if (!IsSupportedDevice(static_cast<uint16_t>(device))) {
         ui.AskFixed(kIncompatibleDeviceText, kIncompatibleDeviceCaption, mb::Ok | mb::IconStop);
         ui.CloseMain();
         return;

@@ -33,9 +33,6 @@ struct FileChoiceWorld {
 void ChooseUpdateFile(PageUi& ui, win32_cfg_type& settings, TPilotManager& link,
                       const FileChoiceWorld& world);
 
-// The device codes the kit serves.
-bool IsHalvexDevice(int code);
-
 inline constexpr const char* kIncompatibleDeviceText =
     "This program is to be used to install a new OS on a KVR or Halvex device only!";
 inline constexpr const char* kIncompatibleDeviceCaption = "Incompatible device";

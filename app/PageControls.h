@@ -14,6 +14,9 @@
 #define IDC_WELCOME_LOGO 200
 #define IDC_WELCOME_ADVANCED 201
 #define IDC_WELCOME_NORMAL 202
+#define IDC_WELCOME_CHECK1 203
+#define IDC_WELCOME_CHECK2 204
+#define IDC_WELCOME_CHECK3 205
 
 // Final HotSync page: the picture, three status lines at one place, and Skip.
 #define IDC_FINAL_PICTURE 300
@@ -68,3 +71,12 @@
 #define IDD_FILE_SELECT 1300
 #define IDC_SELECT_LIST 1301
 #define IDC_SELECT_BROWSE 1302
+
+// Upload page: the picture, the progress group with its gauge, the abort button and the
+// hidden Upload button.
+#define IDC_UPLOAD_PICTURE 800
+#define IDC_UPLOAD_GROUP 801
+#define IDC_UPLOAD_GAUGE 802
+#define IDC_UPLOAD_ABORT 803
+#define IDC_UPLOAD_START 804
+#define IDC_UPLOAD_INFO 805

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
 #include "app/PageUi.h"
 #include "app/WizardFlow.h"
+#include "support/PaletteImage.h"
 
 class TPageDialog final : public WizardPage, public PageUi {
 public:
@@ -19,7 +21,7 @@ public:
 
     // Binds the page's logic and lets it set the page up.
     void SetLogic(std::unique_ptr<PageLogic> logic);
-    void* Window() const { return window_; }
+    void* Handle() const { return window_; }
     int Id() const { return id_; }
 
     // The dialog's messages: what a dialog procedure returns, 0 for those left to the
@@ -40,6 +42,7 @@ public:
     void SendPrevPage() override;
     void PostPrevPage() override;
     void PostClose() override;
+    void PostStartUpload() override;
     void CloseMain() override;
     bool HasPicture(int control) override;
     void SetPicture(int control, Picture picture) override;
@@ -63,9 +66,16 @@ public:
     void StartTimer(int timer, unsigned ms) override;
     void StopTimer(int timer) override;
     void ProcessMessages() override;
+    void SetGauge(int control, int position) override;
+    void SetGaugeRunning(int control, bool running) override;
+    void* Window() override;
 
 private:
     void StyleTexts();
+    void PlacePictures();
+    void PlaceLogo();
+    // Shows `bitmap` (an HBITMAP, now the page's) in a picture control, in place of the last.
+    void ShowBitmap(int control, void* bitmap);
     void SizeByResolution(int width, int height);
 
     int id_;
@@ -73,4 +83,7 @@ private:
     void* window_ = nullptr;
     std::unique_ptr<PageLogic> logic_;
     void* boldFont_ = nullptr;
+    void* gaugeFont_ = nullptr;
+    std::map<int, void*> bitmaps_;             // the bitmap each picture control shows
+    std::map<int, TPaletteImage> paintBoxes_;  // the blinking-cursor pictures
 };

@@ -11,6 +11,12 @@
 #include "app/WizardFlow.h"
 #include "base/ResourceModule.h"
 #include "base/Stringmgr.h"
+#include "support/BitmapResourceEdge.h"
+#include "support/Imagemanager.h"
+#include "support/JpegImage.h"
+#include "support/PaletteBitmap.h"
+#include "support/PictureIds.h"
+#include "support/XgaugeWindow.h"
 
 namespace {
 
@@ -63,7 +69,77 @@ constexpr Panel kPanels[] = {
 };
 
 // Controls with the system's information icon.
-constexpr int kInformationIcons[] = {IDC_FINAL_INFO, IDC_HS_NOTE_ICON};
+constexpr int kInformationIcons[] = {IDC_FINAL_INFO, IDC_HS_NOTE_ICON, IDC_UPLOAD_INFO};
+
+// Small pictures of the program placed once, with silver as their transparent colour.
+struct Glyph {
+    int control, picture;
+};
+constexpr Glyph kGlyphs[] = {
+    {IDC_WELCOME_CHECK1, KESTREL_PICTURE_CHECK_MARK},
+    {IDC_WELCOME_CHECK2, KESTREL_PICTURE_CHECK_MARK},
+    {IDC_WELCOME_CHECK3, KESTREL_PICTURE_CHECK_MARK},
+    {IDC_HS_STEP1_CHECK, KESTREL_PICTURE_CHECK_MARK},
+    {IDC_HS_STEP2_CHECK, KESTREL_PICTURE_CHECK_MARK},
+    {IDC_HS_STEP1_ARROW, KESTREL_PICTURE_STEP_ARROW},
+    {IDC_HS_STEP2_ARROW, KESTREL_PICTURE_STEP_ARROW},
+};
+
+// The handheld with a blank display, on which a cursor blinks.
+constexpr int kPaintBoxes[] = {IDC_CONN_PAINTBOX, IDC_RESET_PAINTBOX};
+constexpr int kCursorSide = 5;
+// The square's own colour is read this far inside the display, beside it.
+constexpr int kCursorBackground = 6;
+
+// Silver, the pictures' transparent colour, made the dialog's own face colour.
+void OnButtonFace(TPaletteImage& image) {
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const TPaletteColor silver{192, 192, 192};
+    for (TPaletteColor& colour : image.palette)
+        if (colour == silver) colour = {GetRValue(face), GetGValue(face), GetBValue(face)};
+}
+
+// The index of `colour` in the picture's palette, added when missing and there is room.
+int IndexOf(TPaletteImage& image, TPaletteColor colour) {
+    for (size_t i = 0; i < image.palette.size(); ++i)
+        if (image.palette[i] == colour) return static_cast<int>(i);
+    if (image.palette.size() >= 256) return 0;
+    image.palette.push_back(colour);
+    return static_cast<int>(image.palette.size() - 1);
+}
+
+// A 24-bit bitmap of a decoded JPEG picture; nullptr when none can be made.
+HBITMAP MakeRgbBitmap(const JpegImage& image) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = image.width;
+    info.bmiHeader.biHeight = -image.height;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap || !bits) return bitmap;
+    const size_t stride = (static_cast<size_t>(image.width) * 3 + 3) & ~size_t{3};
+    auto* rows = static_cast<uint8_t*>(bits);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            const uint8_t* rgb = &image.rgb[(static_cast<size_t>(y) * image.width + x) * 3];
+            uint8_t* bgr = rows + y * stride + static_cast<size_t>(x) * 3;
+            bgr[0] = rgb[2];
+            bgr[1] = rgb[1];
+            bgr[2] = rgb[0];
+        }
+    return bitmap;
+}
+
+// Whether the screen shows 8 bits per pixel or fewer.
+bool FewColours() {
+    HDC screen = GetDC(nullptr);
+    const int bits = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
+    ReleaseDC(nullptr, screen);
+    return bits <= 8;
+}
 
 // Pages sized by the screen's resolution rather than by their dialog units: width and height
 // at 96 pixels per inch, scaled.
@@ -88,7 +164,10 @@ TPageDialog::TPageDialog(int id, void* mainWindow) : id_(id), main_(mainWindow) 
 
 TPageDialog::~TPageDialog() {
     if (window_) DestroyWindow(Hwnd(window_));
+    for (auto& [control, bitmap] : bitmaps_)
+        if (bitmap) DeleteObject(static_cast<HBITMAP>(bitmap));
     if (boldFont_) DeleteObject(static_cast<HFONT>(boldFont_));
+    if (gaugeFont_) DeleteObject(static_cast<HFONT>(gaugeFont_));
 }
 
 // Sizes the page in pixels for the screen's resolution and spreads its controls over the new
@@ -117,6 +196,66 @@ void TPageDialog::SizeByResolution(int width, int height) {
     }
 }
 
+void TPageDialog::ShowBitmap(int control, void* bitmap) {
+    if (!bitmap) return;
+    SendDlgItemMessageA(Hwnd(window_), control, STM_SETIMAGE, IMAGE_BITMAP,
+                        reinterpret_cast<LPARAM>(bitmap));
+    void*& held = bitmaps_[control];
+    if (held) DeleteObject(static_cast<HBITMAP>(held));
+    held = bitmap;
+}
+
+void TPageDialog::PlacePictures() {
+    const auto resources = MakeBitmapResourceEdge();
+    for (const Glyph& glyph : kGlyphs) {
+        if (!GetDlgItem(Hwnd(window_), glyph.control)) continue;
+        std::vector<uint8_t> bytes;
+        TPaletteImage image;
+        if (!resources->Load(glyph.picture, bytes) ||
+            !ReadPackedDib(bytes.data(), bytes.size(), image))
+            continue;
+        OnButtonFace(image);
+        ShowBitmap(glyph.control, MakePaletteBitmap(image));
+    }
+    // The blinking-cursor pictures are made once, with the device type then in force.
+    for (int box : kPaintBoxes) {
+        if (!GetDlgItem(Hwnd(window_), box)) continue;
+        TPaletteImage& image = paintBoxes_[box];
+        if (!ImageManager().LoadBlankScreenPicture(image)) continue;
+        OnButtonFace(image);
+        ShowBitmap(box, MakePaletteBitmap(image));
+    }
+    if (GetDlgItem(Hwnd(window_), IDC_WELCOME_LOGO)) PlaceLogo();
+    // The upload gauge writes its percentage in bold, 15 pixels high.
+    if (HWND gauge = GetDlgItem(Hwnd(window_), IDC_UPLOAD_GAUGE)) {
+        gaugeFont_ = CreateFontA(-15, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                 DEFAULT_PITCH, "MS Sans Serif");
+        SendMessageA(gauge, WM_SETFONT, reinterpret_cast<WPARAM>(gaugeFont_), TRUE);
+    }
+}
+
+// The welcome page's logo: the JPEG, or on a screen of 256 colours or fewer the bitmap made
+// for it.
+void TPageDialog::PlaceLogo() {
+    if (FewColours()) {
+        TPaletteImage image;
+        std::vector<uint8_t> bytes;
+        if (MakeBitmapResourceEdge()->Load(KESTREL_PICTURE_WELCOME_LOGO_8BIT, bytes) &&
+            ReadPackedDib(bytes.data(), bytes.size(), image))
+            ShowBitmap(IDC_WELCOME_LOGO, MakePaletteBitmap(image));
+        return;
+    }
+    const HMODULE program = GetModuleHandleA(nullptr);
+    HRSRC found = FindResourceA(program, MAKEINTRESOURCEA(KESTREL_PICTURE_WELCOME_LOGO_JPEG),
+                                MAKEINTRESOURCEA(10));  // RCDATA
+    HGLOBAL loaded = found ? LoadResource(program, found) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    JpegImage logo;
+    if (data && DecodeJpeg(static_cast<const uint8_t*>(data), SizeofResource(program, found), logo))
+        ShowBitmap(IDC_WELCOME_LOGO, MakeRgbBitmap(logo));
+}
+
 void TPageDialog::StyleTexts() {
     LOGFONTA font{};
     const auto dialogFont = reinterpret_cast<HFONT>(SendMessageA(Hwnd(window_), WM_GETFONT, 0, 0));
@@ -141,6 +280,7 @@ intptr_t TPageDialog::Handle(void* window, unsigned message, uintptr_t wParam, i
             // No help is offered anywhere.
             ShowWindow(GetDlgItem(Hwnd(window), IDC_PAGE_HELP), SW_HIDE);
             StyleTexts();
+            PlacePictures();
             return TRUE;
         case WM_CTLCOLORSTATIC: {
             const TextStyle* style = StyleOf(reinterpret_cast<HWND>(lParam));
@@ -163,6 +303,10 @@ intptr_t TPageDialog::Handle(void* window, unsigned message, uintptr_t wParam, i
         default:
             if (message == um::Activate && logic_) {
                 logic_->Activate();
+                return TRUE;
+            }
+            if ((message == um::StartUpload || message == um::Progress) && logic_) {
+                logic_->Message(message, lParam);
                 return TRUE;
             }
             return FALSE;
@@ -204,14 +348,27 @@ void TPageDialog::SendShowPage(int id) { SendMessageA(Hwnd(main_), um::ShowPage,
 void TPageDialog::SendPrevPage() { SendMessageA(Hwnd(main_), um::PrevPage, 0, 0); }
 void TPageDialog::PostPrevPage() { PostMessageA(Hwnd(main_), um::PrevPage, 0, 0); }
 void TPageDialog::PostClose() { PostMessageA(Hwnd(main_), WM_CLOSE, 0, 0); }
+void TPageDialog::PostStartUpload() { PostMessageA(Hwnd(window_), um::StartUpload, 0, 0); }
 void TPageDialog::CloseMain() { SendMessageA(Hwnd(main_), WM_CLOSE, 0, 0); }
 
 bool TPageDialog::HasPicture(int control) {
-    return SendDlgItemMessageA(Hwnd(window_), control, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0;
+    const auto it = bitmaps_.find(control);
+    return it != bitmaps_.end() && it->second;
 }
 
-void TPageDialog::SetPicture(int, Picture) {
-    // The handheld pictures arrive with the image manager; until then a page shows none.
+void TPageDialog::SetPicture(int control, Picture picture) {
+    TPaletteImage image;
+    TImageManager& images = ImageManager();
+    bool loaded = false;
+    switch (picture) {
+        case Picture::Device: loaded = images.LoadDevicePicture(image); break;
+        case Picture::LoaderScreen: loaded = images.LoadLoaderScreenPicture(image); break;
+        case Picture::ResetPrompt: loaded = images.LoadResetPromptPicture(image); break;
+        case Picture::BlankScreen: loaded = images.LoadBlankScreenPicture(image); break;
+    }
+    if (!loaded) return;
+    OnButtonFace(image);
+    ShowBitmap(control, MakePaletteBitmap(image));
 }
 
 int TPageDialog::Ask(int textId, int captionId, unsigned style) {
@@ -222,9 +379,7 @@ int TPageDialog::AskFixed(const std::string& text, const std::string& caption, u
     return MessageBoxA(GetActiveWindow(), text.c_str(), caption.c_str(), style | MB_TASKMODAL);
 }
 
-void TPageDialog::SetDeviceType(uint8_t) {
-    // The pictures of later pages follow the device type once the image manager is in.
-}
+void TPageDialog::SetDeviceType(uint8_t deviceType) { ImageManager().SetDeviceType(deviceType); }
 
 int TPageDialog::AskText(const std::string& text, int captionId, unsigned style) {
     return StringManager().MsgBox(text.c_str(), captionId, style);
@@ -243,9 +398,32 @@ void TPageDialog::BusyCursor(bool busy) {
 
 void TPageDialog::HideMain() { ShowWindow(Hwnd(main_), SW_HIDE); }
 
-void TPageDialog::DrawCursor(int, bool) {
-    // The blank-screen picture arrives with the image manager; until then nothing blinks.
+void TPageDialog::DrawCursor(int control, bool black) {
+    const auto it = paintBoxes_.find(control);
+    if (it == paintBoxes_.end() || it->second.Empty()) return;
+    TPaletteImage& image = it->second;
+    const TPoint at = ImageManager().ScreenOrigin();
+    if (!image.Contains(at.x + kCursorBackground, at.y + kCursorBackground)) return;
+    const int index = black ? IndexOf(image, {0, 0, 0})
+                            : image.IndexAt(at.x + kCursorBackground, at.y + kCursorBackground);
+    FillRect(image, TRect{at.x, at.y, at.x + kCursorSide, at.y + kCursorSide},
+             static_cast<uint8_t>(index));
+    ShowBitmap(control, MakePaletteBitmap(image));
 }
+
+void TPageDialog::SetGauge(int control, int position) {
+    if (TXGauge* gauge = GaugeOfWindow(GetDlgItem(Hwnd(window_), control)))
+        gauge->SetProgress(position);
+}
+
+void TPageDialog::SetGaugeRunning(int control, bool running) {
+    TXGauge* gauge = GaugeOfWindow(GetDlgItem(Hwnd(window_), control));
+    if (!gauge) return;
+    gauge->SetShowText(running);
+    gauge->SetBarBackColor(running ? clWindow : clBtnFace);
+}
+
+void* TPageDialog::Window() { return window_; }
 
 void TPageDialog::SetChecked(int control, bool checked) {
     CheckDlgButton(Hwnd(window_), control, checked ? BST_CHECKED : BST_UNCHECKED);

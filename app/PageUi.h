@@ -17,6 +17,8 @@ public:
     virtual void SendPrevPage() = 0;
     virtual void PostPrevPage() = 0;
     virtual void PostClose() = 0;
+    // Posts the page the start-upload message.
+    virtual void PostStartUpload() = 0;
     // Closes the main window now (the program ends unless the current page refuses).
     virtual void CloseMain() = 0;
 
@@ -54,6 +56,12 @@ public:
     virtual void MoveBy(int control, int dx) = 0;
     virtual void StartTimer(int timer, unsigned ms) = 0;
     virtual void StopTimer(int timer) = 0;
+    // The progress gauge: its position, and whether it shows its text on the window colour
+    // (while an upload runs) or no text on the button face.
+    virtual void SetGauge(int control, int position) = 0;
+    virtual void SetGaugeRunning(int control, bool running) = 0;
+    // The page's own window, to which the engine's progress reports are sent.
+    virtual void* Window() = 0;
     // Lets the program handle the window messages waiting for it.
     virtual void ProcessMessages() = 0;
 };
@@ -69,6 +77,8 @@ public:
     // A button was pressed.
     virtual void Command(int control) = 0;
     virtual void Timer(int) {}
+    // One of the wizard's own messages to the page, with its value.
+    virtual void Message(uint32_t, intptr_t) {}
     // The page is hidden.
     virtual void Hidden() {}
     // The close box of the page.

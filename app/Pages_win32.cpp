@@ -8,6 +8,7 @@
 #include "app/FinishForm.h"
 #include "app/PageControls.h"
 #include "app/ResetForm.h"
+#include "app/UploadForm.h"
 #include "app/WelcomeForm.h"
 #include "app/Wizard.h"
 #include "app/WizardFlow.h"
@@ -56,6 +57,8 @@ std::unique_ptr<PageLogic> MakePageLogic(int id, PageUi& ui) {
         case page::Connection:
             return std::make_unique<TConnectionForm>(ui, Settings(), PilotManager(),
                                                      HotSyncManager(), ProbePort);
+        case page::Upload:
+            return std::make_unique<TUploadForm>(ui, Settings(), PilotManager(), Callback());
         case page::FinalHotSync:
             return std::make_unique<TFinalHotsyncForm>(ui, HotSyncManager(), PilotManager());
         case page::Finish: return std::make_unique<TFinishForm>(ui, Settings(), PilotManager());

@@ -24,5 +24,6 @@ void MakeProcessObjects() {
     // Statics end in the reverse order of their making: the HotSync environment first.
     PilotManager();
     Settings();
+    PilotManager().Options().highSpeed = Settings().highSpeed;
     HotSyncManager();
 }

@@ -105,8 +105,13 @@ UpdateOutcome UpdateProcedure::Connect(const char* port, const uint8_t* loader, 
             UpdateStage::WaitingForLoader, [&] { return manager_.StartLoader(); },
             LoaderMayAnswerLater))
         return UpdateOutcome::Code(r);
-    if (!manager_.IsConnected()) return UpdateOutcome::Code(rc::NotConnected);
+    return ReadHandheld();
+}
 
+UpdateOutcome UpdateProcedure::TakeConnectedLoader() { return ReadHandheld(); }
+
+UpdateOutcome UpdateProcedure::ReadHandheld() {
+    if (!manager_.IsConnected()) return UpdateOutcome::Code(rc::NotConnected);
     if (const TResult r = manager_.FlashCapacity(&facts_.flashCapacity))
         return UpdateOutcome::Code(r);
     facts_.handheldDevice = manager_.DeviceType();

@@ -110,6 +110,9 @@ public:
     // file); in normal mode the loader already runs.
     [[nodiscard]] UpdateOutcome Connect(const char* port, const uint8_t* loader,
                                         uint32_t loaderSize, uint32_t loaderBufferSize);
+    // For a front end that reached the loader on its own (the wizard's earlier pages): the
+    // handheld's flash, device and line speed are read, as Connect reads them.
+    [[nodiscard]] UpdateOutcome TakeConnectedLoader();
     // With the loader connected: the battery (normal mode), the file once more, the
     // handheld's kind, that the OS fits and can be flashed in whole blocks, that the RAM data
     // lies in the handheld's RAM (advanced mode), and the RAM data normal mode leaves out.
@@ -130,6 +133,8 @@ private:
     // Repeats `attempt` while it fails with a code `retry` accepts and the UI keeps waiting.
     template <typename Attempt, typename Retry>
     [[nodiscard]] TResult Wait(UpdateStage stage, Attempt attempt, Retry retry);
+    // Reads what the loader tells of the handheld and reports it.
+    [[nodiscard]] UpdateOutcome ReadHandheld();
     // Whether every RAM section lies in the handheld's RAM.
     [[nodiscard]] TResult CheckRamSections();
 

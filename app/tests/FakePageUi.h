@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -19,6 +20,7 @@ public:
     void SendPrevPage() override { events.push_back("send prev"); }
     void PostPrevPage() override { events.push_back("post prev"); }
     void PostClose() override { events.push_back("post close"); }
+    void PostStartUpload() override { events.push_back("post start upload"); }
     void CloseMain() override { events.push_back("close main"); }
     void SetDeviceType(uint8_t type) override { deviceType = type; }
     bool HasPicture(int control) override { return pictures.count(control) != 0; }
@@ -57,7 +59,15 @@ public:
     void SetBold(int control, bool bold) override { Mark(bolds, control, bold); }
     void StartTimer(int timer, unsigned ms) override { timers[timer] = ms; }
     void StopTimer(int timer) override { timers.erase(timer); }
-    void ProcessMessages() override { events.push_back("messages"); }
+    void ProcessMessages() override {
+        ++messageRounds;
+        if (onMessages) onMessages();
+    }
+    void SetGauge(int control, int position) override { gauges[control] = position; }
+    void SetGaugeRunning(int control, bool running) override {
+        Mark(runningGauges, control, running);
+    }
+    void* Window() override { return this; }
 
     struct Question {
         int text, caption;
@@ -76,6 +86,11 @@ public:
     std::map<int, int> moved;
     std::set<int> bolds;
     int deviceType = -1;
+    int messageRounds = 0;
+    // What the user does while the page lets messages through.
+    std::function<void()> onMessages;
+    std::map<int, int> gauges;
+    std::set<int> runningGauges;
     std::map<int, unsigned> timers;  // running ones and their periods
 
 private:

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -68,9 +69,17 @@ protected:
         int Show(const char*, const char*, unsigned) override { return mb::IdOk; }
     };
 
+    // The engine's progress reports, handed to the page as its message handler would get them.
+    struct PageCallback final : GuiCallback {
+        void Progress(int32_t value) override {
+            if (to) to(value);
+        }
+        std::function<void(int32_t)> to;
+    };
+
     Handheld handheld;
     VirtualClock clock;
-    GuiCallback callback;
+    PageCallback callback;
     SimSerialEdge* cable = nullptr;
     std::unique_ptr<TPilotManager> link;
     MemoryRegistry registry;

@@ -1,0 +1,322 @@
+#include "app/UploadForm.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/PageControls.h"
+#include "app/Settings.h"
+#include "app/WizardFlow.h"
+#include "base/MessageBoxEdge.h"
+#include "base/StringIds.h"
+#include "link/Guicallback.h"
+#include "link/Pilotmanager.h"
+#include "link/UpdateProcedure.h"
+
+namespace {
+
+// What each display state shows.
+struct StateRow {
+    TUploadForm::State state;
+    int caption;
+    bool bold;
+    bool abortEnabled, nextEnabled, backEnabled, uploadEnabled, cancelEnabled;
+    int focus;
+};
+constexpr StateRow kStates[] = {
+    {TUploadForm::State::Ready, sid::ReadyToUpload, false, false, false, true, true, true,
+     IDC_UPLOAD_START},
+    {TUploadForm::State::Uploading, sid::UploadingFlash, false, true, false, false, false, false,
+     IDC_UPLOAD_ABORT},
+    {TUploadForm::State::Complete, sid::UploadComplete, true, false, true, false, false, true,
+     IDC_PAGE_NEXT},
+};
+
+// The error box of a result code, by ranges of codes; the last row takes any other. A row
+// gives its whole text, or the lead that the code and its message follow.
+constexpr const char* kFileErrorLead =
+    "A file error has occurred.\nContact tech support with\nthe following error message.\n\n";
+constexpr const char* kComErrorLead =
+    "A COM port error has occurred.\nContact tech support with\nthe following error "
+    "message.\n\n";
+constexpr const char* kUnknownErrorLead =
+    "An unknown error has occurred.\nContact tech support with\nthe following error "
+    "message.\n\n";
+struct ErrorRow {
+    TResult low, high;
+    const char* text;
+    const char* lead;
+    const char* caption;
+};
+constexpr ErrorRow kErrors[] = {
+    {rc::ConnectionLost, rc::ConnectionLost,
+     "Connection lost to PalmOS device. Check the PalmOS device\nscreen to verify that it "
+     "matches the picture and\nthen hit Upload to try again.",
+     nullptr, "COM Error"},
+    {rc::FileOpenError, rc::FileOpenError, nullptr, kFileErrorLead, "File Error"},
+    {rc::FileReadError, rc::FileReadError, nullptr, kFileErrorLead, "File Error"},
+    {rc::FileNotFound, rc::FileNotFound, nullptr, kFileErrorLead, "File Error"},
+    {-617, -615, nullptr, kComErrorLead, "COM Error"},
+    // What the check of the whole file finds before anything is erased: the file is at fault.
+    {-301, -301, nullptr, kFileErrorLead, "File Error"},
+    {-305, -303, nullptr, kFileErrorLead, "File Error"},
+    {-308, -308, nullptr, kFileErrorLead, "File Error"},
+    {-313, -310, nullptr, kFileErrorLead, "File Error"},
+    {INT16_MIN, INT16_MAX, nullptr, kUnknownErrorLead, "Critical Error"},
+};
+
+// The update procedure's questions and refusals as this page's boxes.
+class PageUpdateUi final : public UpdateUi {
+public:
+    explicit PageUpdateUi(PageUi& ui) : ui_(ui) {}
+    void Progress(UpdateStage) override {}
+    bool Ask(UpdateQuestion question, const UpdateFacts&) override {
+        // A file for another model was agreed to where it was chosen.
+        if (question == UpdateQuestion::FlashOtherDevice) return true;
+        return ui_.AskFixed(kRamNotSupportedText, kRamNotSupportedCaption,
+                            mb::OkCancel | mb::IconExclamation) == mb::IdOk;
+    }
+    void Refuse(UpdateRefusal refusal, const UpdateFacts&) override {
+        struct Box {
+            UpdateRefusal refusal;
+            int text, caption;
+        };
+        static constexpr Box kBoxes[] = {
+            {UpdateRefusal::ImageTooBig, sid::ImageTooBig, sid::ImageTooBigCaption},
+            {UpdateRefusal::UnsupportedHandheld, sid::UnsupportedHandheld,
+             sid::UnsupportedHandheldCaption},
+            {UpdateRefusal::FileNotForHalvex, sid::FileNotForHalvex, sid::FileNotForHalvexCaption},
+            {UpdateRefusal::DeviceMismatch, sid::DeviceMismatch, sid::DeviceMismatchCaption},
+        };
+        for (const Box& box : kBoxes)
+            if (box.refusal == refusal) ui_.Ask(box.text, box.caption, mb::Ok | mb::IconStop);
+    }
+    void ReportHandheld(const UpdateFacts&) override {}
+    bool KeepWaiting(UpdateStage) override { return false; }
+    bool StopRequested() override { return false; }
+
+private:
+    PageUi& ui_;
+};
+
+}  // namespace
+
+void TUploadForm::Activate() {
+    if (!ui_.HasPicture(IDC_UPLOAD_PICTURE))
+        ui_.SetPicture(IDC_UPLOAD_PICTURE, PageUi::Picture::LoaderScreen);
+    uploading_ = false;
+    ui_.SetVisible(IDC_UPLOAD_PICTURE, true);
+    Enter(State::Ready);
+    // Each visit starts the upload by itself, once the page before has gone.
+    ui_.PostStartUpload();
+}
+
+void TUploadForm::Enter(State state) {
+    state_ = state;
+    for (const StateRow& row : kStates) {
+        if (row.state != state) continue;
+        ui_.SetText(IDC_UPLOAD_GROUP, ui_.String(row.caption));
+        ui_.SetBold(IDC_UPLOAD_GROUP, row.bold);
+        ui_.SetEnabled(IDC_UPLOAD_ABORT, row.abortEnabled);
+        ui_.SetEnabled(IDC_PAGE_NEXT, row.nextEnabled);
+        ui_.SetEnabled(IDC_PAGE_BACK, row.backEnabled);
+        ui_.SetEnabled(IDC_UPLOAD_START, row.uploadEnabled);
+        ui_.SetEnabled(IDC_PAGE_CANCEL, row.cancelEnabled);
+        ui_.Focus(row.focus);
+    }
+    if (state == State::Ready) {
+        ui_.SetGauge(IDC_UPLOAD_GAUGE, 0);
+        ui_.SetGaugeRunning(IDC_UPLOAD_GAUGE, false);
+    } else if (state == State::Uploading) {
+        ui_.SetGauge(IDC_UPLOAD_GAUGE, 0);
+        ui_.SetGaugeRunning(IDC_UPLOAD_GAUGE, true);
+    } else {
+        ui_.SetGauge(IDC_UPLOAD_GAUGE, 100);
+    }
+    ui_.ProcessMessages();
+}
+
+void TUploadForm::Failed() {
+    Enter(State::Ready);
+    ui_.SetText(IDC_UPLOAD_GROUP, ui_.String(sid::UploadFailed));
+}
+
+void TUploadForm::Message(uint32_t message, intptr_t value) {
+    if (message == um::StartUpload) StartUpload();
+    if (message == um::Progress) Progress(static_cast<int32_t>(value));
+}
+
+void TUploadForm::StartUpload() {
+    Upload();
+    uploading_ = false;
+}
+
+void TUploadForm::Upload() {
+    uploading_ = true;
+    callback_.ClearAbort();
+    Enter(State::Uploading);
+    callback_.SetWindow(ui_.Window());
+    callback_.SetMessage(um::Progress);
+    ui_.SetText(IDC_UPLOAD_GROUP, "");
+    ui_.ProcessMessages();
+
+    const bool advanced = settings_.advancedMode;
+    // The engine scales its progress and chooses the RAM part by the mode.
+    link_.Options().advancedMode = advanced;
+    TResult result = rc::Success;
+    if (advanced) {
+        ui_.SetText(IDC_UPLOAD_GROUP, ui_.String(sid::UploadingLoader));
+        ui_.ProcessMessages();
+        if (const TResult sent = SendLoader(); sent == rc::UserAbort) {
+            // The user gave up waiting for the handheld's ROM: that is what is said.
+            ui_.Ask(sid::UploadAborted, sid::UploadAbortedCaption, mb::Ok | mb::IconExclamation);
+            Failed();
+            return;
+        } else if (sent != rc::Success) {
+            ui_.Ask(sid::LoaderUploadFailed, sid::LoaderUploadFailedCaption, mb::Ok | mb::IconStop);
+            Failed();
+            return;
+        }
+        result = link_.StartLoader();
+        // A loader that did not come up leaves no device type either; that is what is said.
+        if (!IsSupportedDevice(link_.DeviceType())) {
+            ui_.Ask(sid::UnsupportedHandheld, sid::UnsupportedHandheldCaption,
+                    mb::Ok | mb::IconStop);
+            (void)link_.Disconnect();
+            Failed();
+            return;
+        }
+    }
+
+    PageUpdateUi updateUi(ui_);
+    UpdateProcedure procedure(link_, updateUi, settings_.updateFile);
+    if (result == rc::Success) {
+        // The whole file, the flash it needs and the RAM data, judged before anything on the
+        // handheld is erased.
+        UpdateOutcome outcome = procedure.TakeConnectedLoader();
+        if (outcome.Done()) outcome = procedure.CheckHandheld();
+        if (outcome.refused) {
+            (void)link_.Disconnect();
+            Failed();
+            return;
+        }
+        if (outcome.code == rc::UserAbort) {
+            // The user would rather not have the flash alone: the program ends.
+            callback_.RequestAbort();
+            uploading_ = false;
+            (void)link_.Disconnect();
+            Cancel();
+            return;
+        }
+        result = outcome.code;
+    }
+
+    ui_.SetText(IDC_UPLOAD_GROUP, ui_.String(sid::UploadingFlash));
+    ui_.ProcessMessages();
+    if (result == rc::Success) {
+        // After a failure here the link stays open: Back and Cancel close it.
+        result = procedure.Write().code;
+        if (result == rc::Success) (void)link_.Disconnect();
+    }
+    ui_.ProcessMessages();
+    uploading_ = false;
+
+    if (result == rc::UserAbort) {
+        ui_.Ask(sid::UploadAborted, sid::UploadAbortedCaption, mb::Ok | mb::IconExclamation);
+        Enter(State::Ready);
+    } else if (result == rc::Success) {
+        ui_.Beep();
+        Enter(State::Complete);
+    } else {
+        ShowError(result);
+        Enter(State::Ready);
+    }
+}
+
+TResult TUploadForm::SendLoader() {
+    std::vector<uint8_t> buffer;
+    try {
+        buffer.resize(kLoaderBufferSize);
+    } catch (const std::bad_alloc&) {
+        return rc::OutOfMemory;
+    }
+    uint32_t size = kLoaderBufferSize;
+    if (const TResult r = UtlLoadFile(settings_.loaderPath.c_str(), buffer.data(), &size)) return r;
+    // The handheld must be waiting in its ROM's serial mode; until it is, the user is the one
+    // who decides to stop.
+    while (link_.UploadLoader(buffer.data(), size, kLoaderBufferSize) != rc::Success) {
+        ui_.ProcessMessages();
+        if (!uploading_) return rc::UserAbort;
+    }
+    return rc::Success;
+}
+
+void TUploadForm::Progress(int32_t value) {
+    if (!uploading_) return;
+    if (value > 100) {
+        ui_.SetText(IDC_UPLOAD_GROUP, ui_.String(sid::UploadingRam));
+        ui_.SetGauge(IDC_UPLOAD_GAUGE, value - 100);
+    } else {
+        ui_.SetGauge(IDC_UPLOAD_GAUGE, value);
+    }
+    ui_.ProcessMessages();
+}
+
+void TUploadForm::ShowError(TResult code) {
+    if (code == rc::Success) return;
+    for (const ErrorRow& row : kErrors) {
+        if (code < row.low || code > row.high) continue;
+        std::string text = row.text ? row.text : row.lead;
+        if (!row.text) text += std::to_string(code) + "=: " + ErrorText(code);
+        ui_.AskFixed(text, row.caption, mb::Ok | mb::IconStop);
+        return;
+    }
+}
+
+void TUploadForm::Abort() {
+    if (ui_.Ask(sid::AbortQuestion, sid::AbortQuestionCaption,
+                mb::YesNo | mb::IconExclamation | mb::DefaultButton2) != mb::IdYes)
+        return;
+    callback_.RequestAbort();
+    uploading_ = false;
+}
+
+void TUploadForm::Cancel() {
+    (void)link_.Disconnect();
+    ui_.PostClose();
+}
+
+void TUploadForm::Command(int control) {
+    switch (control) {
+        case IDC_UPLOAD_START: StartUpload(); break;
+        case IDC_UPLOAD_ABORT: Abort(); break;
+        case IDC_PAGE_NEXT:
+            ui_.SetVisible(IDC_UPLOAD_PICTURE, false);
+            ui_.SendShowPage(settings_.advancedMode ? page::Finish : page::FinalHotSync);
+            break;
+        case IDC_PAGE_BACK:
+            (void)link_.Disconnect();
+            ui_.SetVisible(IDC_UPLOAD_PICTURE, false);
+            ui_.SendPrevPage();
+            break;
+        case IDC_PAGE_CANCEL: Cancel(); break;
+        default: break;
+    }
+}
+
+bool TUploadForm::CloseQuery() {
+    if (!uploading_) return true;
+    callback_.RequestAbort();
+    uploading_ = false;
+    return false;
+}
+
+void TUploadForm::CloseBox() {
+    if (uploading_) {
+        callback_.RequestAbort();
+        uploading_ = false;
+        return;
+    }
+    Cancel();
+}
