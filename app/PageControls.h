@@ -80,3 +80,8 @@
 #define IDC_UPLOAD_ABORT 803
 #define IDC_UPLOAD_START 804
 #define IDC_UPLOAD_INFO 805
+
+// Browse page: the picture, the file name and its Browse button.
+#define IDC_BROWSE_PICTURE 900
+#define IDC_BROWSE_EDIT 901
+#define IDC_BROWSE_BUTTON 902

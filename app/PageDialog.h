@@ -63,6 +63,9 @@ public:
     void SetEnabled(int control, bool enabled) override;
     void SetVisible(int control, bool visible) override;
     void SetText(int control, const std::string& text) override;
+    std::string GetText(int control) override;
+    bool OpenFile(const std::string& directory, const std::string& fileName,
+                  const std::string& filter, std::string& chosen) override;
     void StartTimer(int timer, unsigned ms) override;
     void StopTimer(int timer) override;
     void ProcessMessages() override;

@@ -4,6 +4,8 @@
 // of the dialog's controls.
 #include <windows.h>
 
+#include <commdlg.h>
+
 #include <exception>
 
 #include "app/PageControls.h"
@@ -424,6 +426,36 @@ void TPageDialog::SetGaugeRunning(int control, bool running) {
 }
 
 void* TPageDialog::Window() { return window_; }
+
+std::string TPageDialog::GetText(int control) {
+    HWND item = GetDlgItem(Hwnd(window_), control);
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(item)) + 1, '\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextA(item, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+bool TPageDialog::OpenFile(const std::string& directory, const std::string& fileName,
+                           const std::string& filter, std::string& chosen) {
+    // "Description|pattern" pairs become the dialog's NUL-separated list.
+    std::string pairs = filter;
+    for (char& c : pairs)
+        if (c == '|') c = '\0';
+    pairs.append(2, '\0');
+    char path[MAX_PATH] = {};
+    fileName.copy(path, sizeof path - 1);
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = Hwnd(window_);
+    dialog.lpstrFilter = pairs.c_str();
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = sizeof path;
+    dialog.lpstrInitialDir = directory.empty() ? nullptr : directory.c_str();
+    dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    if (!GetOpenFileNameA(&dialog)) return false;
+    chosen = path;
+    return true;
+}
 
 void TPageDialog::SetChecked(int control, bool checked) {
     CheckDlgButton(Hwnd(window_), control, checked ? BST_CHECKED : BST_UNCHECKED);

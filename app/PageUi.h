@@ -49,6 +49,12 @@ public:
     virtual void SetEnabled(int control, bool enabled) = 0;
     virtual void SetVisible(int control, bool visible) = 0;
     virtual void SetText(int control, const std::string& text) = 0;
+    virtual std::string GetText(int control) = 0;
+    // The platform's file-open dialog for a file that exists, starting in `directory` (the
+    // default one when empty) with `fileName`, listing what `filter` (string 114's form:
+    // "Description|pattern") lets through. False when the user cancels.
+    virtual bool OpenFile(const std::string& directory, const std::string& fileName,
+                          const std::string& filter, std::string& chosen) = 0;
     virtual void SetBold(int control, bool bold) = 0;
     virtual void SetChecked(int control, bool checked) = 0;
     virtual bool IsChecked(int control) = 0;

@@ -1,12 +1,12 @@
 #include "app/Pages.h"
 
+#include "app/BrowseForm.h"
 #include "app/ConnectionForm.h"
 #include "app/FileChoice.h"
 #include "app/FileSelectForm.h"
 #include "app/Fileobject.h"
 #include "app/FinalHotsyncForm.h"
 #include "app/FinishForm.h"
-#include "app/PageControls.h"
 #include "app/ResetForm.h"
 #include "app/UploadForm.h"
 #include "app/WelcomeForm.h"
@@ -16,25 +16,6 @@
 #include "image/UpdateFile.h"
 #include "link/SerialEdge.h"
 #include "support/ProgramFileEdge.h"
-
-namespace {
-
-// The pages whose own work is still to come: Back, Cancel and the close box as every page
-// has them, and nothing else.
-class TPlainPage final : public PageLogic {
-public:
-    explicit TPlainPage(PageUi& ui) : ui_(ui) {}
-    void Command(int control) override {
-        if (control == IDC_PAGE_BACK) ui_.SendPrevPage();
-        if (control == IDC_PAGE_CANCEL) ui_.PostClose();
-    }
-    void CloseBox() override { ui_.PostClose(); }
-
-private:
-    PageUi& ui_;
-};
-
-}  // namespace
 
 // The update file choice of the HotSync page's Next: the files beside the program.
 void ChooseFile(PageUi& ui) {
@@ -57,11 +38,12 @@ std::unique_ptr<PageLogic> MakePageLogic(int id, PageUi& ui) {
         case page::Connection:
             return std::make_unique<TConnectionForm>(ui, Settings(), PilotManager(),
                                                      HotSyncManager(), ProbePort);
+        case page::Browse: return std::make_unique<TBrowseForm>(ui, Settings(), PilotManager());
         case page::Upload:
             return std::make_unique<TUploadForm>(ui, Settings(), PilotManager(), Callback());
         case page::FinalHotSync:
             return std::make_unique<TFinalHotsyncForm>(ui, HotSyncManager(), PilotManager());
         case page::Finish: return std::make_unique<TFinishForm>(ui, Settings(), PilotManager());
-        default: return std::make_unique<TPlainPage>(ui);
+        default: return nullptr;
     }
 }

@@ -56,6 +56,14 @@ public:
     void SetEnabled(int control, bool enabled) override { Mark(disabled, control, !enabled); }
     void SetVisible(int control, bool visible) override { Mark(hidden, control, !visible); }
     void SetText(int control, const std::string& text) override { texts[control] = text; }
+    std::string GetText(int control) override { return texts[control]; }
+    bool OpenFile(const std::string& directory, const std::string& fileName,
+                  const std::string& filter, std::string& chosen) override {
+        opened.push_back({directory, fileName, filter});
+        if (picked.empty()) return false;
+        chosen = picked;
+        return true;
+    }
     void SetBold(int control, bool bold) override { Mark(bolds, control, bold); }
     void StartTimer(int timer, unsigned ms) override { timers[timer] = ms; }
     void StopTimer(int timer) override { timers.erase(timer); }
@@ -87,6 +95,12 @@ public:
     std::set<int> bolds;
     int deviceType = -1;
     int messageRounds = 0;
+    struct OpenDialog {
+        std::string directory, fileName, filter;
+        bool operator==(const OpenDialog&) const = default;
+    };
+    std::vector<OpenDialog> opened;
+    std::string picked;  // what the user picks in the open dialog; empty: cancels
     // What the user does while the page lets messages through.
     std::function<void()> onMessages;
     std::map<int, int> gauges;
