@@ -86,7 +86,8 @@ void TConnectionForm::Enter(State state) {
         ui_.SetText(IDC_CONN_TEST, ui_.String(row.testCaption));
         ui_.SetEnabled(IDC_CONN_TEST, row.testEnabled);
         ui_.SetEnabled(IDC_PAGE_NEXT, row.nextEnabled);
-        ui_.SetEnabled(IDC_PAGE_BACK, row.backAndCancelEnabled);
+        // Started with "-M" the page is the first one: there is nothing to go back to.
+        ui_.SetEnabled(IDC_PAGE_BACK, row.backAndCancelEnabled && !settings_.directMode);
         ui_.SetEnabled(IDC_PAGE_CANCEL, row.backAndCancelEnabled);
         ui_.SetVisible(IDC_CONN_PASSED, row.passShown);
         if (row.focus) ui_.Focus(row.focus);

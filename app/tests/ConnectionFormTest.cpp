@@ -168,6 +168,17 @@ TEST_F(ConnectionFormTest, BackClosesTheLink) {
     EXPECT_EQ(ui.events.back(), "send prev");
 }
 
+TEST_F(ConnectionFormTest, StartedWithMBackStaysDisabledInEveryState) {
+    settings.directMode = true;
+    Make();
+    page->Activate();
+    EXPECT_TRUE(ui.disabled.count(IDC_PAGE_BACK)) << "ready";
+    EXPECT_FALSE(ui.disabled.count(IDC_PAGE_CANCEL));
+    page->Command(IDC_CONN_TEST);
+    EXPECT_EQ(page->Current(), State::Passed);
+    EXPECT_TRUE(ui.disabled.count(IDC_PAGE_BACK)) << "passed";
+}
+
 TEST(FillCode, FillsTheFirstOfEach) {
     EXPECT_EQ(FillCode("%d=: %s (%d)", -4, "x"), "-4=: x (%d)");
     EXPECT_EQ(FillCode("no fields", 1, "x"), "no fields");
