@@ -61,10 +61,10 @@ constexpr const char* kUsage =
     "USR2 resets the handheld into its ROM debugger; RTMIN+1 resets it into its OS, as\n"
     "the reset button does (into the loader when Bootlet is installed in RAM).\n"
     "\n"
-    "What the desktop does to the handheld's stores shows in the state directory at the\n"
-    "next save: erasing the RAM store empties ram/ and clears the user name, setting up\n"
-    "the flash store afresh empties rom-added/. Files the HotSync side writes after the\n"
-    "erase or set-up are kept.\n"
+    "What the desktop does to the handheld's stores shows in the state directory at once\n"
+    "(palmsim saves its state then): erasing the RAM store empties ram/ and clears the\n"
+    "user name, setting up the flash store afresh empties rom-added/. Files the HotSync\n"
+    "side writes after the erase or set-up are kept.\n"
     "\n"
     "Numbers may be decimal or 0x hexadecimal, sizes may end in K or M.\n"
     "\n"
@@ -364,8 +364,11 @@ int main(int argc, char** argv) {
     }
 
     if (!options.stateDir.empty()) {
+        // A real handheld's stores change at once: the HotSync side, which reads the state
+        // directory, must not find the user and databases of a RAM store already erased.
         handheld.SetStoreListener([&options, &changes](StoreEvent event) {
             NoteStoreEvent(options.stateDir, event, changes);
+            gSave = 1;
         });
     }
 

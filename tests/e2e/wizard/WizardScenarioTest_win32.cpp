@@ -1,0 +1,202 @@
+// The wizard driven end to end on a desk of the simulated world, as a user would work it: the
+// real Kestrelup.exe from a kit folder, HotSync Manager's stand-in with the real kvrnotify.dll,
+// and palmsim behind COM3. Each scenario checks what the user would: the handheld's flash
+// against the update file, its databases against those it had, and HotSync Manager's key,
+// value for value, against its state before the run.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/PageControls.h"
+#include "tests/e2e/wizard/WizardWorld.h"
+
+namespace e2e {
+namespace {
+
+using wizard::ControlRef;
+
+ControlRef Id(int id) { return ControlRef::Id(id); }
+ControlRef Text(const char* text) { return ControlRef::Text(text); }
+
+constexpr auto kFlashWait = std::chrono::seconds(90);
+
+class Wizard : public ::testing::Test {
+protected:
+    // Presses a control of a page.
+    void Press(const char* page, const ControlRef& control) { desk_->driver.Press(page, control); }
+    bool Enabled(const char* page, const ControlRef& control) {
+        const auto& d = desk_->driver;
+        return d.State(d.WaitControl(page, control)).enabled;
+    }
+    bool Visible(const char* page, const ControlRef& control) {
+        const auto& d = desk_->driver;
+        return d.State(d.WaitControl(page, control)).visible;
+    }
+    void WaitVisible(const char* page, int id, std::chrono::milliseconds timeout) {
+        auto& d = desk_->driver;
+        const auto before = d.Timeout();
+        d.SetTimeout(timeout);
+        d.WaitUntil([&] { return Visible(page, Id(id)); },
+                    std::string(page) + ": control " + std::to_string(id) + " shown");
+        d.SetTimeout(before);
+    }
+    // Waits until the page's Next can be pressed (or a box appears, which fails the wait
+    // with its text).
+    void WaitNext(const char* page, std::chrono::milliseconds timeout = std::chrono::seconds(15)) {
+        auto& d = desk_->driver;
+        const auto before = d.Timeout();
+        d.SetTimeout(timeout);
+        d.WaitUntil([&] { return !d.FindMessageBox() && Enabled(page, Id(IDC_PAGE_NEXT)); },
+                    std::string(page) + ": Next enabled", [&] {
+                        const auto box = d.FindMessageBox();
+                        return box ? "a box \"" + box->caption + "\": " + box->text
+                                   : d.Describe(d.WaitWindow(page));
+                    });
+        d.SetTimeout(before);
+    }
+    // Waits for a page; a message box instead ends the scenario with its text.
+    void WaitPage(const char* page, std::chrono::milliseconds timeout = std::chrono::seconds(15)) {
+        auto& d = desk_->driver;
+        const auto before = d.Timeout();
+        d.SetTimeout(timeout);
+        d.WaitUntil([&] { return d.FindTopWindow(page) || d.FindMessageBox(); },
+                    std::string("page \"") + page + "\"");
+        d.SetTimeout(before);
+        if (const auto box = d.FindMessageBox())
+            throw wizard::DriverError("waiting for \"" + std::string(page) + "\", a box \"" +
+                                      box->caption + "\": " + box->text);
+    }
+    std::string AnswerBox(const char* button, const char* caption = "") {
+        return desk_->driver.Answer(button, caption).text;
+    }
+
+    // Welcome, normal mode, the backup HotSync pressed on HotSync Manager's window, the reset
+    // pressed on the handheld once the page asks for it, and Next once the loader answers.
+    void NormalRoadToUpload(const std::string& language = "en", bool shots = false) {
+        WaitPage(kWelcome);
+        if (shots) desk_->Shot(kWelcome, language, "1210-welcome");
+        Press(kWelcome, Text("&Normal Mode >"));
+        WaitPage(kHotSyncPage);
+        if (shots) desk_->Shot(kHotSyncPage, language, "1209-hotsync");
+        Press(kHotSyncManager, Text("HotSync"));
+        WaitVisible(kHotSyncPage, IDC_HS_STATUS_RESET, std::chrono::seconds(60));
+        if (shots) desk_->Shot(kHotSyncPage, language, "1209-hotsync-reset");
+        desk_->Press("reset");
+        WaitNext(kHotSyncPage, std::chrono::seconds(30));
+        Press(kHotSyncPage, Id(IDC_PAGE_NEXT));
+    }
+
+    // Welcome, advanced mode confirmed, the reset page, and the connection page's test
+    // passed on the handheld started in its ROM's serial mode.
+    void AdvancedRoadToBrowse(bool shots = false) {
+        WaitPage(kWelcome);
+        Press(kWelcome, Text("&Advanced Mode"));
+        AnswerBox("OK");
+        WaitPage(kResetPage);
+        if (shots) desk_->Shot(kResetPage, "en", "1214-reset");
+        Press(kResetPage, Id(IDC_PAGE_NEXT));
+        PassConnectionTest(shots);
+    }
+    void PassConnectionTest(bool shots = false) {
+        WaitPage(kConnectionPage);
+        if (shots) desk_->Shot(kConnectionPage, "en", "1202-connection");
+        Press(kConnectionPage, Text("COM &3"));
+        Press(kConnectionPage, Id(IDC_CONN_TEST));
+        WaitNext(kConnectionPage, std::chrono::seconds(30));
+        if (shots) desk_->Shot(kConnectionPage, "en", "1202-connection-passed");
+        Press(kConnectionPage, Id(IDC_PAGE_NEXT));
+    }
+
+    std::unique_ptr<Desk> desk_;
+};
+
+// Normal mode from the welcome page to the finish page: the backup HotSync stages the loader,
+// the reset starts it, the file beside the wizard is chosen by itself and flashed, and the
+// restoring HotSync brings every database back. HotSync Manager ends as it was found.
+TEST_F(Wizard, NormalModeTheWholeRoad) {
+    desk_ = std::make_unique<Desk>("normal");
+    Desk& desk = *desk_;
+    desk.PutUpdate("good");
+    const auto keyBefore = desk.HotSyncKey();
+    const auto ramBefore = desk.RamFiles();
+    desk.StartHandheld("--mode os --no-pacing");
+    desk.StartWizard();
+    NormalRoadToUpload("en", true);
+
+    // The file holds RAM data, which normal mode does not install.
+    const auto box = desk.driver.WaitMessageBox("RAM update not supported in Normal Mode");
+    desk.driver.Answer(box, "OK");
+    WaitNext(kUploadPage, kFlashWait);
+    EXPECT_EQ(desk.driver.Text(desk.driver.WaitControl(kUploadPage, Id(IDC_UPLOAD_GROUP))),
+              "Upload Complete !!! ");
+    desk.Shot(kUploadPage, "en", "1205-upload-complete");
+    Press(kUploadPage, Id(IDC_PAGE_NEXT));
+
+    WaitPage(kFinalPage);
+    desk.Shot(kFinalPage, "en", "1217-final-hotsync");
+    Press(kHotSyncManager, Text("HotSync"));
+    WaitNext(kFinalPage, std::chrono::seconds(60));
+    Press(kFinalPage, Id(IDC_PAGE_NEXT));
+    WaitPage(kFinishPage);
+    desk.Shot(kFinishPage, "en", "1206-finish");
+    Press(kFinishPage, Text("&Finish"));
+    desk.WaitWizardEnd();
+
+    desk.ExpectFlash("normal", "good");
+    EXPECT_EQ(desk.RamFiles(), ramBefore) << "every RAM database back, byte for byte";
+    EXPECT_EQ(desk.HotSyncKey(), keyBefore);
+    EXPECT_FALSE(desk.HotSyncManagerRunning()) << "it was not running before";
+}
+
+// Advanced mode: the loader sent by the ROM debugger, the file confirmed on the browse page,
+// and the RAM sections installed.
+TEST_F(Wizard, AdvancedModeInstallsTheRamSections) {
+    desk_ = std::make_unique<Desk>("advanced");
+    Desk& desk = *desk_;
+    desk.PutUpdate("good");
+    const auto keyBefore = desk.HotSyncKey();
+    desk.StartHandheld("--mode debugger --no-pacing");
+    desk.StartWizard();
+    AdvancedRoadToBrowse(true);
+    WaitPage(kBrowsePage);
+    desk.driver.Type(kBrowsePage, Id(IDC_BROWSE_EDIT), desk.kit + "\\good.upd");
+    desk.Shot(kBrowsePage, "en", "1215-browse");
+    Press(kBrowsePage, Id(IDC_PAGE_NEXT));
+    WaitPage(kUploadPage);
+    WaitNext(kUploadPage, kFlashWait);
+    Press(kUploadPage, Id(IDC_PAGE_NEXT));
+    Press(kFinishPage, Text("&Finish"));
+    desk.WaitWizardEnd();
+    desk.ExpectFlash("advanced", "good");
+    EXPECT_EQ(desk.HotSyncKey(), keyBefore);
+}
+
+// "-M": only the pages, starting at the connection page, whose Back has nowhere to go.
+TEST_F(Wizard, DirectModeStartsAtTheConnectionPage) {
+    desk_ = std::make_unique<Desk>("direct");
+    Desk& desk = *desk_;
+    desk.PutUpdate("good");
+    desk.StartHandheld("--mode debugger --no-pacing");
+    desk.StartWizard("-M");
+    WaitPage(kConnectionPage);
+    // Once the page's entry work has run: the main window hidden, Back disabled.
+    desk.driver.WaitUntil([&] { return desk.driver.FindTopWindow(kMain) == nullptr; },
+                          "the main window hidden");
+    desk.driver.WaitUntil([&] { return !Enabled(kConnectionPage, Id(IDC_PAGE_BACK)); },
+                          "Back disabled");
+    PassConnectionTest();
+    WaitPage(kBrowsePage);
+    desk.driver.Type(kBrowsePage, Id(IDC_BROWSE_EDIT), desk.kit + "\\good.upd");
+    Press(kBrowsePage, Id(IDC_PAGE_NEXT));
+    WaitNext(kUploadPage, kFlashWait);
+    Press(kUploadPage, Id(IDC_PAGE_NEXT));
+    Press(kFinishPage, Text("&Finish"));
+    desk.WaitWizardEnd();
+    desk.ExpectFlash("advanced", "good");
+}
+
+}  // namespace
+}  // namespace e2e

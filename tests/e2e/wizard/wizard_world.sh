@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The Linux half of the wizard's scenarios: it runs the scenario program under Wine and,
+# while that runs, serves its requests for what only Linux can do: start palmsim behind COM3
+# of the Wine prefix (a new one per request, on a state directory the program names), press
+# the simulated handheld's reset buttons, stop palmsim so that it writes its state, and work
+# out whether the handheld's flash holds what an update file leaves (flash_expect.py).
+#
+# Requests and replies are one-line files in the work folder, written whole and renamed:
+#   request: start STATE [PALMSIM ARGS...] | stop | press reset|debugger | save
+#            | expect STATE MODE FILE.upd
+#   reply:   ok [TEXT] | error TEXT
+# The update files the scenarios use are made here first (good, device, big, damaged).
+#
+# Usage: wizard_world.sh PROGRAM.exe NATIVE_BUILD WORK [PROGRAM ARGS...]
+# PROGRAM gets the work folder in KESTREL_E2E_WORK; the exit status is PROGRAM's (or 1 when
+# the world could not be set up). palmsim is ended when PROGRAM ends, whatever happened.
+set -uo pipefail
+program=$1 native=$2 work=$3
+shift 3
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../../.." && pwd)
+source "$root/scripts/wine-env.sh"
+source "$root/testing/palmsim.sh"
+palmsim=$native/sim/palmsim
+mkupd=$native/sim/mkupd/mkupd
+loader=$native/cli/sys/Bootlet.prc
+for tool in "$palmsim" "$mkupd" "$loader"; do
+  if [ ! -e "$tool" ]; then
+    echo "wizard_world: $tool is missing; build the native preset first" >&2
+    exit 1
+  fi
+done
+"$root/scripts/wine-prefix.sh" >/dev/null || exit 1
+
+com=$WINEPREFIX/dosdevices/com3
+rm -rf "$work" && mkdir -p "$work/files" || exit 1
+program_pid=
+
+cleanup() {
+  set +e
+  palmsim_stop >/dev/null 2>&1
+  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
+  rm -f "$com"
+}
+trap cleanup EXIT
+
+# One user of COM3 in the shared prefix at a time.
+exec 9>"$WINEPREFIX/.kestrel-com3.lock"
+flock -w 600 9 || { echo "wizard_world: COM3 stays taken" >&2; exit 1; }
+
+make_file() {  # NAME DESCRIPTION [--break KIND]
+  local name=$1 description=$2
+  shift 2
+  printf '%s\n' "$description" >"$work/files/$name.txt"
+  "$mkupd" "$work/files/$name.txt" "$work/files/$name.upd" "$@" >/dev/null ||
+    { echo "wizard_world: mkupd $name failed" >&2; exit 1; }
+}
+"$mkupd" --sample "$work/files/good.upd" >/dev/null || exit 1
+make_file device 'device 7
+os 0 pattern 1 0x1000'
+# One byte more than the 4 MiB flash holds.
+make_file big 'os 0 pattern 1 0x1000
+os 0x3F0000 pattern 2 0x10001'
+make_file damaged 'os 0 pattern 1 0x3000' --break section-crc
+
+serve() {  # one request line -> one reply line
+  local verb=$1
+  shift
+  case $verb in
+  start)
+    local state=$1
+    shift
+    palmsim_stop >/dev/null 2>&1
+    if palmsim_start "$palmsim" "$work" --state "$work/$state" --link "$com" "$@"; then
+      echo "ok $palmsim_pty"
+    else
+      echo "error palmsim did not start: $(tr '\n' ' ' <"$work/sim.err")"
+    fi
+    ;;
+  stop)
+    local status=0
+    palmsim_stop || status=$?
+    [ "$status" = 0 ] && echo ok || echo "error palmsim ended with $status"
+    ;;
+  press)
+    case ${1:-} in
+    reset) kill -s RTMIN+1 "$palmsim_pid" && echo ok || echo "error no palmsim" ;;
+    debugger) kill -USR2 "$palmsim_pid" && echo ok || echo "error no palmsim" ;;
+    *) echo "error no button ${1:-}" ;;
+    esac
+    ;;
+  save) kill -USR1 "$palmsim_pid" && echo ok || echo "error no palmsim" ;;
+  expect)
+    local out
+    if out=$(python3 "$here/../flash_expect.py" --state "$work/$1" --mode "$2" \
+        --loader "$loader" ${3:+--upd "$work/files/$3"} 2>&1); then
+      echo ok
+    else
+      echo "error $(tr '\n' ' ' <<<"$out")"
+    fi
+    ;;
+  *) echo "error unknown request $verb" ;;
+  esac
+}
+
+KESTREL_E2E_WORK=$work "$root/scripts/wine-run" "$program" "$@" &
+program_pid=$!
+# (kill -0 would go on answering for the program's zombie; the shell's job table does not.)
+running() { jobs -rp | grep -qx "$program_pid"; }
+while running; do
+  if [ -e "$work/request" ]; then
+    read -r -a words <"$work/request"
+    rm -f "$work/request"
+    serve "${words[@]}" >"$work/reply.tmp" 2>&1
+    mv "$work/reply.tmp" "$work/reply"
+  else
+    sleep 0.02
+  fi
+done
+wait "$program_pid"
+status=$?
+program_pid=
+exit $status
