@@ -153,6 +153,8 @@ void TUploadForm::StartUpload() {
 }
 
 void TUploadForm::Upload() {
+    // The page answers while the engine waits on the line, not only at its progress points.
+    const ScopedIdleHook pump(callback_, [this] { ui_.ProcessMessages(); });
     uploading_ = true;
     callback_.ClearAbort();
     Enter(State::Uploading);

@@ -106,6 +106,10 @@ bool CountingSerialEdge::ReadByte(uint8_t& byte) {
 
 uint32_t CountingSerialEdge::BytesWaiting() { return device_->BytesWaiting(); }
 
+bool CountingSerialEdge::WaitForInput(uint32_t timeoutMs) {
+    return device_->WaitForInput(timeoutMs);
+}
+
 bool CountingSerialEdge::Flush() { return device_->Flush(); }
 
 bool CountingSerialEdge::LineDropped() { return device_->LineDropped(); }

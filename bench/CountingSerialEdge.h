@@ -43,6 +43,7 @@ public:
     bool Write(const uint8_t* data, uint32_t count) override;
     bool ReadByte(uint8_t& byte) override;
     uint32_t BytesWaiting() override;
+    bool WaitForInput(uint32_t timeoutMs) override;
     bool Flush() override;
     bool LineDropped() override;
 

@@ -59,6 +59,9 @@ const char* kUsage =
     "  --mkupd PATH       the mkupd program (likewise)\n"
     "  --palmsim-arg ARG  one more argument for palmsim, e.g. --no-pacing to see the\n"
     "                     software's own share (may be repeated)\n"
+    "  --pump             bind an idle hook that does nothing, as the wizard binds its\n"
+    "                     message pump: waits and long writes go in slices, and the\n"
+    "                     longest stretch without the hook or a progress report is shown\n"
     "  --keep             keep the work folder (update file, handheld state)\n"
     "  --help             this text\n"
     "\n"
@@ -72,6 +75,7 @@ struct Settings {
     std::string palmsim = KESTREL_BENCH_PALMSIM;
     std::string mkupd = KESTREL_BENCH_MKUPD;
     bool keep = false;
+    bool pump = false;
 };
 
 bool ParseSize(const std::string& text, uint32_t& value) {
@@ -104,6 +108,10 @@ int ParseArguments(int argc, char** argv, Settings& settings) {
         }
         if (name == "--keep") {
             settings.keep = true;
+            continue;
+        }
+        if (name == "--pump") {
+            settings.pump = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -160,12 +168,43 @@ double OwnCpuSeconds() {
 }
 
 // The wizard's upload page in miniature: no window to tell, but an interrupt of the
-// benchmark becomes the abort request the engine honours at its next block.
+// benchmark becomes the abort request the engine honours at its next block. With a pump,
+// the times the front end got the thread (progress reports and idle calls) are kept.
 class BenchCallback final : public GuiCallback {
 public:
+    explicit BenchCallback(bool pump) {
+        if (pump) SetIdleHook([this] { Handed(); });
+    }
     void Progress(int32_t) override {
+        Handed();
         if (gInterrupted) RequestAbort();
     }
+
+    // From here on, the longest stretch without the thread and the calls counted anew.
+    void Restart() {
+        last_ = std::chrono::steady_clock::now();
+        longest_ = 0;
+        calls_ = 0;
+    }
+    // Up to now.
+    double LongestMs() const {
+        const auto now = std::chrono::steady_clock::now();
+        return std::max(longest_, std::chrono::duration<double, std::milli>(now - last_).count());
+    }
+    uint64_t Calls() const { return calls_; }
+
+private:
+    void Handed() {
+        const auto now = std::chrono::steady_clock::now();
+        longest_ =
+            std::max(longest_, std::chrono::duration<double, std::milli>(now - last_).count());
+        last_ = now;
+        ++calls_;
+    }
+
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+    double longest_ = 0;
+    uint64_t calls_ = 0;
 };
 
 struct Step {
@@ -179,6 +218,8 @@ struct Step {
 struct Session {
     std::vector<Step> steps;
     double palmsimCpuSeconds = -1;
+    double longestWithoutFrontEndMs = -1;  // with a pump only
+    uint64_t frontEndCalls = 0;
     bool ok = true;
 };
 
@@ -208,7 +249,7 @@ enum class Kind { FirstFlash, Reflash };
 
 // One palmsim run on the state folder and one engine session against it.
 Session RunSession(Kind kind, const Settings& settings, const fs::path& stateDir,
-                   const fs::path& updPath, GuiCallback& callback) {
+                   const fs::path& updPath, BenchCallback& callback) {
     Session session;
     std::vector<std::string> args = {"--state", stateDir.string(), "--loader-running"};
     if (!settings.chips.empty()) {
@@ -229,6 +270,7 @@ Session RunSession(Kind kind, const Settings& settings, const fs::path& stateDir
         TPilotManager manager(&callback,
                               std::make_unique<CountingSerialEdge>(MakeSerialEdge(), &tally));
         manager.Options().highSpeed = true;
+        callback.Restart();
         RunStep(session, "OpenPort + StartLoader", tally, [&] {
             if (const TResult r = manager.OpenPort(device.c_str())) return r;
             return manager.StartLoader();
@@ -253,6 +295,10 @@ Session RunSession(Kind kind, const Settings& settings, const fs::path& stateDir
         session.ok = true;
         RunStep(session, "Disconnect", tally, [&] { return manager.Disconnect(); });
         session.ok = session.ok && wasOk;
+        if (settings.pump) {
+            session.longestWithoutFrontEndMs = callback.LongestMs();
+            session.frontEndCalls = callback.Calls();
+        }
     }
 
     double palmsimCpu = 0;
@@ -367,6 +413,11 @@ Totals PrintSession(const char* title, const Session& session) {
                 totals.cpu, totals.wall > 0 ? 100 * totals.cpu / totals.wall : 0.0);
     if (session.palmsimCpuSeconds >= 0)
         std::printf("  palmsim CPU (whole run, user+sys): %.3f s\n", session.palmsimCpuSeconds);
+    if (session.longestWithoutFrontEndMs >= 0)
+        std::printf(
+            "  front end (idle hook + progress): %llu calls, longest stretch without: %.1f ms\n",
+            static_cast<unsigned long long>(session.frontEndCalls),
+            session.longestWithoutFrontEndMs);
     return totals;
 }
 
@@ -419,13 +470,15 @@ int main(int argc, char** argv) {
         std::printf(
             "bound: every byte on the line (both directions) x 10 bits / the speed it "
             "crossed at; ratio = wall / bound\n");
+        std::printf("front end: %s\n", settings.pump ? "an idle hook is bound (--pump)"
+                                                     : "none bound, as kestrel-flash");
         std::printf(
             "StartLoader waits 500 ms for the loader before its first query: in the wall "
             "time, not in the bound\n");
         std::fflush(stdout);
     }
 
-    BenchCallback callback;
+    BenchCallback callback(settings.pump);
     Session first, again;
     if (status == 0) {
         first = RunSession(Kind::FirstFlash, settings, stateDir, updPath, callback);

@@ -76,27 +76,32 @@ TResult TCmd::IssueCmd(uint8_t command, const uint8_t* body, uint16_t bodyLength
             continue;
         }
         const uint32_t start = clock.NowMs();
-        TResult status;
-        do {
+        for (;;) {
             uint8_t rxId = 0, rxType = 0;
             uint16_t rxSize = 0;
-            status = slk_->SLKReceivePacket(replyMax, reply, &rxId, &rxType, &rxSize);
+            const TResult status = slk_->SLKReceivePacket(replyMax, reply, &rxId, &rxType, &rxSize);
             if (status == rc::Success) {
                 if (rxType == replyType && rxId == id_) {
                     if (replySize) *replySize = rxSize;
                     return rc::Success;
                 }
                 PrintMessage(5, "Bad Response: ctrl:%d id:%d size: %d\n", rxType, rxId, rxSize);
-            } else if (slk_->Port()->BytesAvailable() == 0) {
-                // A line that is gone will bring nothing, however long we wait.
-                if (slk_->Port()->LineDropped()) {
-                    PrintMessage(3, "Line dropped\n");
-                    return rc::ConnectionLost;
-                }
-                // Nothing to chew on: give the core back until the next byte can be there.
-                clock.SleepMs(1);
+                continue;
             }
-        } while (ElapsedMs(start, clock.NowMs()) < timeoutMs || status == rc::ReceivingPacket);
+            // Judged after a look at the port, so that a reply that came while we waited (or
+            // while the front end had the thread) is never taken for silence.
+            const uint32_t elapsed = ElapsedMs(start, clock.NowMs());
+            if (elapsed >= timeoutMs && status != rc::ReceivingPacket) break;
+            if (slk_->Port()->BytesAvailable() != 0) continue;
+            // A line that is gone will bring nothing, however long we wait.
+            if (slk_->Port()->LineDropped()) {
+                PrintMessage(3, "Line dropped\n");
+                return rc::ConnectionLost;
+            }
+            // Past the time-out only a packet still coming in keeps us, until the link gives
+            // it up: a millisecond at a time.
+            (void)slk_->Port()->WaitForInput(elapsed < timeoutMs ? timeoutMs - elapsed : 1);
+        }
     }
     PrintMessage(3, "SLKReceivePacket Timeout\n");
     return rc::ConnectionLost;

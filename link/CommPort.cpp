@@ -1,7 +1,18 @@
 #include "link/CommPort.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
+
+#include "link/Clock.h"
+
+namespace {
+
+constexpr uint32_t kBitsPerByte = 10;  // start bit, 8 data bits, stop bit
+// However slow the line, a piece of a long write is worth its system calls.
+constexpr uint32_t kSmallestPiece = 16;
+
+}  // namespace
 
 TCommPort::TCommPort(std::unique_ptr<SerialEdge> edge) : handle_(std::move(edge)) {}
 
@@ -65,7 +76,9 @@ TResult TCommPort::Close() {
 bool TCommPort::Write(const void* buffer, uint32_t count) {
     if (count == 0 || !buffer) return true;
     if (!open_) return false;
-    return handle_->Write(static_cast<const uint8_t*>(buffer), count);
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    if (!IdleWanted()) return handle_->Write(bytes, count);
+    return WriteInPieces(bytes, count);
 }
 
 TResult TCommPort::Flush() {
@@ -81,4 +94,63 @@ bool TCommPort::LineDropped() { return open_ && handle_->LineDropped(); }
 uint32_t TCommPort::BytesAvailable() {
     if (!open_) return 0;
     return handle_->BytesWaiting();
+}
+
+// A block for the flash takes a third of a second on the line at 115200 bit/s, and a write
+// or a flush blocks until the line has taken it. Each piece is on the line before the next
+// goes, and none is longer than the line carries until the idle is due again; the last is
+// left to the caller's flush.
+bool TCommPort::WriteInPieces(const uint8_t* bytes, uint32_t count) {
+    for (;;) {
+        IdleIfDue();
+        // The idle may have ended the session under us.
+        if (!open_) return false;
+        const uint64_t lineBytes =
+            uint64_t{lineSettings_.baudRate} * Slice(kIdleEveryMs) / kBitsPerByte / 1000;
+        const auto piece = static_cast<uint32_t>(std::max<uint64_t>(lineBytes, kSmallestPiece));
+        if (count <= piece) return handle_->Write(bytes, count);
+        if (!handle_->Write(bytes, piece) || !handle_->Flush()) return false;
+        bytes += piece;
+        count -= piece;
+    }
+}
+
+bool TCommPort::WaitForInput(uint32_t timeoutMs) {
+    if (!open_) return false;
+    Clock& clock = LinkClock();
+    const uint32_t start = clock.NowMs();
+    for (;;) {
+        IdleIfDue();
+        if (!open_) return false;
+        const uint32_t elapsed = ElapsedMs(start, clock.NowMs());
+        const uint32_t left = elapsed < timeoutMs ? timeoutMs - elapsed : 0;
+        const uint32_t slice = Slice(left);
+        if (handle_->WaitForInput(slice)) return true;
+        if (slice >= left) return false;
+    }
+}
+
+void TCommPort::Pause(uint32_t ms) {
+    Clock& clock = LinkClock();
+    const uint32_t start = clock.NowMs();
+    for (;;) {
+        IdleIfDue();
+        const uint32_t elapsed = ElapsedMs(start, clock.NowMs());
+        if (elapsed >= ms) return;
+        clock.SleepMs(Slice(ms - elapsed));
+    }
+}
+
+uint32_t TCommPort::Slice(uint32_t left) {
+    if (!IdleWanted()) return left;
+    const uint32_t since = ElapsedMs(idledAtMs_, LinkClock().NowMs());
+    const uint32_t untilDue = since < kIdleEveryMs ? kIdleEveryMs - since : 0;
+    // Never 0 while time is left: IdleIfDue has just run if it was due.
+    return std::min(left, std::max<uint32_t>(untilDue, 1));
+}
+
+void TCommPort::IdleIfDue() {
+    if (!IdleWanted() || ElapsedMs(idledAtMs_, LinkClock().NowMs()) < kIdleEveryMs) return;
+    idle_->Idle();
+    idledAtMs_ = LinkClock().NowMs();
 }

@@ -45,11 +45,11 @@ TResult TPalmDebugger::Transact(uint16_t bodyLength, uint32_t timeoutMs, bool ex
     Clock& clock = LinkClock();
     const uint32_t start = clock.NowMs();
     bool answered = false;
-    TResult status;
-    do {
+    for (;;) {
         uint8_t rxId = 0, rxType = 0;
         uint16_t rxSize = 0;
-        status = slk_->SLKReceivePacket(debugger::kReplyMax, reply_, &rxId, &rxType, &rxSize);
+        const TResult status =
+            slk_->SLKReceivePacket(debugger::kReplyMax, reply_, &rxId, &rxType, &rxSize);
         if (status == rc::Success) {
             if (rxType == debugger::kPacketType && rxId == id) {
                 replySize_ = rxSize;
@@ -57,11 +57,17 @@ TResult TPalmDebugger::Transact(uint16_t bodyLength, uint32_t timeoutMs, bool ex
                 break;
             }
             PrintMessage(5, "Bad Response: ctrl:%d id:%d size: %d\n", rxType, rxId, rxSize);
-        } else if (slk_->Port()->BytesAvailable() == 0) {
-            if (slk_->Port()->LineDropped()) return rc::ConnectionLost;
-            clock.SleepMs(1);
+            continue;
         }
-    } while (ElapsedMs(start, clock.NowMs()) < timeoutMs || status == rc::ReceivingPacket);
+        // Judged after a look at the port: what came while we waited is no silence.
+        const uint32_t elapsed = ElapsedMs(start, clock.NowMs());
+        if (elapsed >= timeoutMs && status != rc::ReceivingPacket) break;
+        if (slk_->Port()->BytesAvailable() != 0) continue;
+        if (slk_->Port()->LineDropped()) return rc::ConnectionLost;
+        // Past the time-out only a packet still coming in keeps us, until the link gives it
+        // up: a millisecond at a time.
+        (void)slk_->Port()->WaitForInput(elapsed < timeoutMs ? timeoutMs - elapsed : 1);
+    }
 
     if (expectReply) return answered ? rc::Success : rc::DebuggerTimeout;
     return answered ? rc::ExecuteError : rc::Success;

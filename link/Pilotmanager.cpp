@@ -7,7 +7,6 @@
 #include <system_error>
 
 #include "base/Log.h"
-#include "link/Clock.h"
 #include "link/CommPort.h"
 #include "link/Guicallback.h"
 #include "link/Loader.h"
@@ -36,6 +35,8 @@ TPilotManager::TPilotManager(GuiCallback* callback, std::unique_ptr<SerialEdge> 
     // Parts that could not be made stay absent; every operation then answers -1201 or -904
     // instead of the wizard failing at start-up.
     port_.reset(new (std::nothrow) TCommPort(std::move(edge)));
+    // The page that shows the progress stays alive while the port waits on the line.
+    if (port_) port_->SetIdle(callback_);
     if (port_) slk_.reset(new (std::nothrow) TSLK(port_.get()));
     if (slk_) {
         debugger_.reset(new (std::nothrow) TPalmDebugger(slk_.get(), callback_));
@@ -74,7 +75,7 @@ TResult TPilotManager::UploadLoader(const uint8_t* image, uint32_t size, uint32_
 
 TResult TPilotManager::StartLoader() {
     if (!port_ || !slk_ || !loader_ || !loader_->Cmd()) return rc::NoEngine;
-    LinkClock().SleepMs(kLoaderSettleMs);
+    port_->Pause(kLoaderSettleMs);
     // A loader not answering yet is worth another try; a line that is gone is not.
     if (loader_->Handshake() != rc::Success)
         return port_->LineDropped() ? rc::ConnectionLost : rc::CommTimeout;

@@ -35,6 +35,11 @@ public:
     virtual bool Write(const uint8_t* data, uint32_t count) = 0;
     virtual bool ReadByte(uint8_t& byte) = 0;
     virtual uint32_t BytesWaiting() = 0;
+    // Blocks until at least one byte is waiting, the line has dropped or `timeoutMs` have
+    // passed; true in the first two cases, and 0 only looks. Every byte is still ReadByte's
+    // to take and the port's own time-outs stay in force. Devices in simulated time move the
+    // link's clock on by what they waited.
+    virtual bool WaitForInput(uint32_t timeoutMs) = 0;
     virtual bool Flush() = 0;
     // Whether the far end has hung up (a cable pulled, a device gone): nothing will come any
     // more, however long one waits.

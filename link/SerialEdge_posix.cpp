@@ -4,8 +4,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -154,6 +156,21 @@ public:
         int n = 0;
         if (::ioctl(fd_, FIONREAD, &n) != 0 || n < 0) return 0;
         return static_cast<uint32_t>(n);
+    }
+
+    bool WaitForInput(uint32_t timeoutMs) override {
+        using namespace std::chrono;
+        const auto limit = milliseconds(timeoutMs);
+        const auto start = steady_clock::now();
+        for (;;) {
+            const auto elapsed = duration_cast<milliseconds>(steady_clock::now() - start);
+            const auto left = elapsed < limit ? limit - elapsed : milliseconds(0);
+            pollfd p{fd_, POLLIN, 0};
+            const int ready =
+                ::poll(&p, 1, static_cast<int>(std::min<int64_t>(left.count(), INT32_MAX)));
+            if (ready > 0) return true;  // a byte, or a hang-up that LineDropped will tell
+            if (ready == 0 || errno != EINTR) return false;
+        }
     }
 
     bool LineDropped() override {

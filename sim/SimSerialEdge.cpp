@@ -111,6 +111,21 @@ uint32_t SimSerialEdge::BytesWaiting() {
     return static_cast<uint32_t>(received_.size() - readAt_);
 }
 
+bool SimSerialEdge::WaitForInput(uint32_t timeoutMs) {
+    if (!open_) return false;
+    Pull();
+    if (readAt_ < received_.size()) return true;
+    const uint64_t limit = clock_.NowNs() + uint64_t{timeoutMs} * kNsPerMs;
+    uint64_t next = 0;
+    if (line_.NextArrival(next) && next <= limit) {
+        clock_.AdvanceToNs(next);
+    } else {
+        clock_.AdvanceToNs(limit);
+    }
+    Pull();
+    return readAt_ < received_.size();
+}
+
 bool SimSerialEdge::Flush() {
     if (!open_ || Failing(Call::Flush)) return false;
     clock_.AdvanceToNs(line_.DesktopIdleAt());

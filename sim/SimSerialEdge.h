@@ -28,6 +28,8 @@ public:
     bool Write(const uint8_t* data, uint32_t count) override;
     bool ReadByte(uint8_t& byte) override;
     uint32_t BytesWaiting() override;
+    // Moves the clock on to the next byte's arrival, or by the whole time when none comes.
+    bool WaitForInput(uint32_t timeoutMs) override;
     bool Flush() override;
     // The cable stays plugged in; a handheld whose line died just stops answering.
     bool LineDropped() override { return false; }

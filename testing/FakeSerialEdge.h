@@ -2,6 +2,7 @@
 // under test sleeps (or a test advances it), so every link time-out runs instantly.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -119,6 +120,25 @@ public:
         }
         return n;
     }
+    // Waits on the link's clock, to the first byte's arrival when it comes in time.
+    bool WaitForInput(uint32_t timeoutMs) override {
+        ++waits;
+        longestWaitMs = std::max(longestWaitMs, timeoutMs);
+        if (dropped || BytesWaiting() > 0) return true;
+        Clock& clock = LinkClock();
+        if (!input_.empty()) {
+            const uint32_t until = input_.front().due - clock.NowMs();
+            if (until <= timeoutMs) {
+                clock.SleepMs(until);
+                return true;
+            }
+        }
+        clock.SleepMs(timeoutMs);
+        return false;
+    }
+    size_t waits = 0;
+    uint32_t longestWaitMs = 0;
+
     bool LineDropped() override { return dropped; }
     bool Flush() override {
         if (failing.count(kFlush)) return false;

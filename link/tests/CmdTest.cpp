@@ -258,6 +258,23 @@ TEST_F(CmdTest, AReplyStillArrivingAtTheTimeoutIsWaitedFor) {
     EXPECT_EQ(sent.size(), 1u);
 }
 
+TEST_F(CmdTest, AReplyThatCameWhileTheFrontEndHadTheThreadIsNoTimeout) {
+    // The user ponders the abort question for longer than the command's time-out; the reply
+    // came meanwhile and must not cost a second sending.
+    RecordingIdle idle;
+    bool pondered = false;
+    idle.onIdle = [&] {
+        if (!pondered) clock->Advance(10000);
+        pondered = true;
+    };
+    port->SetIdle(&idle);
+    AnswerWith({}, 100);
+    const uint8_t data[2] = {1, 2};
+    EXPECT_EQ(cmd->WriteRAM(0x1000, data, 2), 0);
+    EXPECT_EQ(sent.size(), 1u);
+    EXPECT_TRUE(pondered);
+}
+
 TEST_F(CmdTest, TransactionIdStartsAtOneAndWrapsThroughZero) {
     AnswerWith({});
     for (int i = 0; i < 257; ++i) ASSERT_EQ(cmd->Leave(), 0);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "link/tests/FakeLink.h"
 #include "testing/FakeSerialEdge.h"
 
 namespace {
@@ -137,6 +138,117 @@ TEST(CommPort, NamingFlushAndIoFollowTheOpenState) {
     EXPECT_EQ(p.port->Flush(), 0);
     p.fake->failing = {Op::kFlush};
     EXPECT_EQ(p.port->Flush(), -617);
+}
+
+TEST(CommPortWait, EndsAtTheFirstByteAtTheTimeOrAtOnceOnADroppedLine) {
+    ScopedManualClock clock;
+    PortWithFake p;
+    auto waitFor = [&](uint32_t ms, bool expected) {
+        const uint32_t start = clock->NowMs();
+        EXPECT_EQ(p.port->WaitForInput(ms), expected);
+        return ElapsedMs(start, clock->NowMs());
+    };
+    EXPECT_EQ(waitFor(500, false), 0u) << "a closed port has nothing to wait for";
+    ASSERT_EQ(p.port->Open(), 0);
+    p.fake->Feed({0x42}, 30);
+    EXPECT_EQ(waitFor(500, true), 30u);
+    EXPECT_EQ(waitFor(500, true), 0u) << "the byte is still there";
+    uint8_t byte = 0;
+    ASSERT_TRUE(p.port->ReadByte(&byte));
+    EXPECT_EQ(byte, 0x42);
+    EXPECT_EQ(waitFor(500, false), 500u);
+    EXPECT_EQ(waitFor(0, false), 0u);
+    p.fake->dropped = true;
+    EXPECT_EQ(waitFor(500, true), 0u);
+    EXPECT_TRUE(p.port->LineDropped());
+}
+
+TEST(CommPortWait, AFrontEndThatWantsTheThreadHasItEvery40MsAndTheTimesStayExact) {
+    ScopedManualClock clock;
+    PortWithFake p;
+    RecordingIdle idle;
+    p.port->SetIdle(&idle);
+    ASSERT_EQ(p.port->Open(), 0);
+
+    p.fake->Feed({1}, 130);
+    uint32_t start = clock->NowMs();
+    EXPECT_TRUE(p.port->WaitForInput(1000));
+    EXPECT_EQ(ElapsedMs(start, clock->NowMs()), 130u);
+    EXPECT_LE(idle.LongestGap(start, clock->NowMs()), TCommPort::kIdleEveryMs);
+    EXPECT_LE(p.fake->longestWaitMs, TCommPort::kIdleEveryMs);
+    uint8_t byte = 0;
+    ASSERT_TRUE(p.port->ReadByte(&byte));
+
+    idle.at.clear();
+    start = clock->NowMs();
+    EXPECT_FALSE(p.port->WaitForInput(1000));
+    EXPECT_EQ(ElapsedMs(start, clock->NowMs()), 1000u);
+    EXPECT_LE(idle.LongestGap(start, clock->NowMs()), TCommPort::kIdleEveryMs);
+
+    // A pause lasts its whole time, whatever arrives.
+    idle.at.clear();
+    p.fake->Feed({2}, 10);
+    start = clock->NowMs();
+    p.port->Pause(500);
+    EXPECT_EQ(ElapsedMs(start, clock->NowMs()), 500u);
+    EXPECT_LE(idle.LongestGap(start, clock->NowMs()), TCommPort::kIdleEveryMs);
+    EXPECT_EQ(p.port->BytesAvailable(), 1u);
+
+    // Nobody wanting it: one wait for the whole time.
+    ASSERT_TRUE(p.port->ReadByte(&byte));
+    idle.wanted = false;
+    idle.at.clear();
+    p.fake->waits = 0;
+    EXPECT_FALSE(p.port->WaitForInput(1000));
+    EXPECT_EQ(p.fake->waits, 1u);
+    EXPECT_EQ(p.fake->longestWaitMs, 1000u);
+    EXPECT_TRUE(idle.at.empty());
+}
+
+TEST(CommPortWrite, ALongWriteGoesIn40MsPiecesOfLineTimeWithTheFrontEndBetween) {
+    std::vector<uint8_t> block(4107);
+    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 7);
+    struct Case {
+        uint32_t rate;
+        bool wanted;
+        uint32_t piece;  // bytes the line carries in 40 ms at 10 bits a byte
+    } cases[] = {{115200, true, 460}, {57600, true, 230}, {115200, false, 4107}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rate);
+        ScopedManualClock clock;
+        PortWithFake p;
+        RecordingIdle idle;
+        idle.wanted = c.wanted;
+        p.port->SetIdle(&idle);
+        ASSERT_EQ(p.port->SetBaudRate(c.rate), 0);
+        ASSERT_EQ(p.port->Open(), 0);
+        // A flush lasts until the line has carried what was written.
+        p.fake->onFlush = [&] { clock->Advance(40); };
+        const uint32_t start = clock->NowMs();
+        ASSERT_TRUE(p.port->Write(block.data(), static_cast<uint32_t>(block.size())));
+        EXPECT_EQ(p.fake->wire, block);
+        const size_t pieces = (block.size() + c.piece - 1) / c.piece;
+        ASSERT_EQ(p.fake->writeSizes.size(), pieces);
+        EXPECT_EQ(p.fake->writeSizes.front(), c.piece);
+        // Each piece on the line before the next goes (the last is the caller's to flush),
+        // and the front end in between.
+        EXPECT_EQ(p.fake->flushes, pieces - 1);
+        if (c.wanted) {
+            EXPECT_LE(idle.LongestGap(start, clock->NowMs()), TCommPort::kIdleEveryMs);
+        }
+        EXPECT_EQ(idle.at.size(), c.wanted ? pieces : 0);
+    }
+
+    // A piece that fails fails the write, and nothing after it goes.
+    ScopedManualClock clock;
+    PortWithFake p;
+    RecordingIdle idle;
+    p.port->SetIdle(&idle);
+    ASSERT_EQ(p.port->SetBaudRate(115200), 0);
+    ASSERT_EQ(p.port->Open(), 0);
+    p.fake->failWriteAt = 2;
+    EXPECT_FALSE(p.port->Write(block.data(), static_cast<uint32_t>(block.size())));
+    EXPECT_EQ(p.fake->wire.size(), 2 * 460u);
 }
 
 }  // namespace

@@ -4,11 +4,37 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
+#include <vector>
 
+#include "link/Clock.h"
 #include "link/CommPort.h"
 #include "link/SLK.h"
 #include "testing/FakeSerialEdge.h"
+
+// A front end that wants the thread while the port waits: it notes the link's clock each
+// time it gets it, and can do something with it.
+struct RecordingIdle final : LineIdle {
+    bool IdleWanted() const override { return wanted; }
+    void Idle() override {
+        at.push_back(LinkClock().NowMs());
+        if (onIdle) onIdle();
+    }
+    // The longest stretch from `start` to `end` in which it did not get the thread.
+    uint32_t LongestGap(uint32_t start, uint32_t end) const {
+        uint32_t longest = 0, from = start;
+        for (uint32_t t : at) {
+            longest = std::max(longest, ElapsedMs(from, t));
+            from = t;
+        }
+        return std::max(longest, ElapsedMs(from, end));
+    }
+    bool wanted = true;
+    std::vector<uint32_t> at;
+    std::function<void()> onIdle;
+};
 
 class FakeLinkTest : public ::testing::Test {
 protected:

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "link/CommPort.h"
+#include "link/SLK.h"
 #include "link/tests/EngineFixture.h"
 
 namespace {
@@ -168,6 +169,75 @@ TEST(PilotmanagerEngine, AdvancedModeFromTheRomDebuggerToTheFinishedUpdate) {
     EXPECT_TRUE(
         std::equal(plan.ram[0].data.begin(), plan.ram[0].data.end(), e.Ram().begin() + 0x80000));
     EXPECT_EQ(e.handheld.Mode(), HandheldMode::Os);
+}
+
+TEST(PilotmanagerEngine, TheSimulatedCableWaitsInSimulatedTimeForTheFirstByte) {
+    Engine e;
+    ASSERT_EQ(e.manager->OpenPort("COM1"), 0);
+    TCommPort& port = *e.manager->Port();
+    uint64_t start = e.clock.NowNs();
+    EXPECT_FALSE(port.WaitForInput(300));
+    EXPECT_EQ(e.clock.NowNs() - start, uint64_t{300'000'000});
+
+    TSLK slk(&port);
+    ASSERT_EQ(slk.SLKSendPacket(1, 0, 0, nullptr), 0);  // the loader's version query
+    start = e.clock.NowNs();
+    EXPECT_TRUE(port.WaitForInput(500));
+    EXPECT_GT(e.clock.NowNs() - start, uint64_t{0});
+    EXPECT_LT(e.clock.NowNs() - start, uint64_t{500'000'000});
+    EXPECT_EQ(port.BytesAvailable(), 1u) << "woken by the first byte, not later";
+}
+
+// The window that shows an update must repaint and answer its abort button throughout; the
+// engine hands it the thread while it waits on the line or sends a block, and that costs the
+// update no time on the line.
+TEST(PilotmanagerEngine, AFrontEndHasTheThreadEvery40MsOfAnUpdateAtNoCostInTime) {
+    std::vector<uint8_t> loader = Pattern(3000, 111);
+    const uint8_t mark[] = {0xFA, 0xAB, 0xF0, 0x0D};
+    std::copy(std::begin(mark), std::end(mark), loader.begin() + 100);
+    UpdPlan plan;
+    plan.minor = 2;
+    plan.os = {{0, Pattern(0x20000, 112), {}}};
+    plan.ram = {{0x80000, Pattern(9000, 113)}};
+    TempFile file(BuildUpd(plan));
+
+    uint64_t took[2] = {};
+    for (const bool pumping : {false, true}) {
+        SCOPED_TRACE(pumping);
+        HandheldConfig config;  // in the ROM debugger: every kind of wait on the way
+        config.hardwareId = 6;
+        Engine e(config);
+        e.manager->Options().advancedMode = true;
+        e.manager->Options().highSpeed = true;
+        std::vector<uint64_t> handedAt;
+        if (pumping) e.callback.SetIdleHook([&] { handedAt.push_back(e.clock.NowNs()); });
+
+        const uint64_t start = e.clock.NowNs();
+        ASSERT_EQ(e.manager->OpenPort("COM3"), 0);
+        ASSERT_EQ(e.manager->ConnectDebugger(), 0);
+        const auto size = static_cast<uint32_t>(loader.size());
+        ASSERT_EQ(e.manager->UploadLoader(loader.data(), size, size), 0);
+        ASSERT_EQ(e.manager->StartLoader(), 0);
+        ASSERT_EQ(e.manager->EraseRamStore(), 0);
+        ASSERT_EQ(e.manager->FlashOsImage(file.Path()), 0);
+        ASSERT_EQ(e.manager->InstallRamImage(file.Path()), 0);
+        ASSERT_EQ(e.manager->Disconnect(), 0);
+        const uint64_t end = e.clock.NowNs();
+        took[pumping] = end - start;
+        EXPECT_TRUE(std::equal(plan.os[0].data.begin(), plan.os[0].data.end(), e.Flash().begin()));
+
+        if (!pumping) continue;
+        uint64_t longest = 0, from = start;
+        for (uint64_t at : handedAt) {
+            longest = std::max(longest, at - from);
+            from = at;
+        }
+        longest = std::max(longest, end - from);
+        // The period, and what the link's millisecond clock and a packet's header add to it.
+        EXPECT_LE(longest, uint64_t{50'000'000});
+    }
+    EXPECT_GT(took[0], uint64_t{10'000'000'000}) << "paced: 128 KiB take seconds on the line";
+    EXPECT_LE(took[1], took[0] + took[0] / 1000);
 }
 
 }  // namespace

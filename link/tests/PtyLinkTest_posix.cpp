@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include "link/Clock.h"
@@ -65,4 +67,45 @@ TEST(PtyLink, ConfiguresTheLineAndCarriesPacketsBothWays) {
     EXPECT_EQ(port.Close(), 0);
     close(master);
     EXPECT_EQ(ProbePort(4000), 2);
+}
+
+TEST(PtyLink, AWaitEndsWhenTheFarEndWritesOrHangsUpAndLastsItsTimeOtherwise) {
+    using namespace std::chrono;
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_TRUE(grantpt(master) == 0 && unlockpt(master) == 0);
+    TCommPort port;
+    ASSERT_EQ(port.SetPortName(ptsname(master)), 0);
+    ASSERT_EQ(port.Open(), 0);
+    auto waitFor = [&](uint32_t ms, bool expected) {
+        const auto start = steady_clock::now();
+        EXPECT_EQ(port.WaitForInput(ms), expected);
+        return duration_cast<milliseconds>(steady_clock::now() - start).count();
+    };
+
+    const auto quiet = waitFor(150, false);
+    EXPECT_GE(quiet, 149);
+    EXPECT_LT(quiet, 1500);
+
+    std::thread peer([master] {
+        std::this_thread::sleep_for(milliseconds(100));
+        ASSERT_EQ(write(master, "\x5A", 1), 1);
+    });
+    const auto woken = waitFor(10000, true);
+    peer.join();
+    EXPECT_GE(woken, 90);
+    EXPECT_LT(woken, 5000);
+    uint8_t byte = 0;
+    ASSERT_TRUE(port.ReadByte(&byte));
+    EXPECT_EQ(byte, 0x5A);
+
+    std::thread hangUp([master] {
+        std::this_thread::sleep_for(milliseconds(100));
+        close(master);
+    });
+    const auto dropped = waitFor(10000, true);
+    hangUp.join();
+    EXPECT_LT(dropped, 5000);
+    EXPECT_TRUE(port.LineDropped());
+    EXPECT_EQ(port.Close(), 0);
 }
