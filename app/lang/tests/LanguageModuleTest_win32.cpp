@@ -5,11 +5,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "app/lang/tests/GermanRows.h"
+#include "app/lang/tests/TranslationRows.h"
 #include "base/ResourceModule.h"
 #include "base/ResultCodes.h"
 #include "base/Stringmgr.h"
@@ -57,9 +58,9 @@ bool Mapped(void* module) {
 class LanguageModule : public ::testing::Test {
 protected:
     void SetUp() override {
-        const fs::path self = MakeProgramFileEdge()->FileName();
-        built_ = self.parent_path() / KESTREL_MODULE_NAME;
-        ASSERT_TRUE(fs::exists(built_)) << built_.string();
+        built_ = fs::path(MakeProgramFileEdge()->FileName()).parent_path();
+        for (const char* module : {KESTREL_GERMAN_MODULE, KESTREL_FRENCH_MODULE})
+            ASSERT_TRUE(fs::exists(built_ / module)) << (built_ / module).string();
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir_ = fs::temp_directory_path() / (std::string("kestrel_lang_") + info->name());
         fs::remove_all(dir_);
@@ -72,19 +73,28 @@ protected:
         std::error_code ignored;
         fs::remove_all(dir_, ignored);
     }
-    void PutModule(const std::string& name) const { fs::copy_file(built_, dir_ / name); }
-    bool GermanInForce() const {
-        return ResourceModule() != ProgramResourceModule() &&
-               std::string(StringManager().GetString(1000)) == "ERFOLGREICH";
+    // The built module `module` beside the posing program, under the name `as`.
+    void PutModule(const char* module, const std::string& as) const {
+        fs::copy_file(built_ / module, dir_ / as);
     }
+    void PutGerman(const std::string& as = "Kestrelup.DEU") const {
+        PutModule(KESTREL_GERMAN_MODULE, as);
+    }
+    // Whether a module is in force that says `lost` for a lost connection (plain ASCII in
+    // every language, so whatever the code page).
+    static bool InForce(const char* lost) {
+        return ResourceModule() != ProgramResourceModule() &&
+               std::string(StringManager().GetString(1501)) == lost;
+    }
+    static bool GermanInForce() { return InForce("Verbindung verloren"); }
 
-    fs::path built_;
+    fs::path built_;  // the folder the modules were built into
     fs::path dir_;
     std::unique_ptr<TLanguageSelector> selector_;
 };
 
 TEST_F(LanguageModule, GermanInLowerCaseLoadsTheModule) {
-    PutModule("Kestrelup.DEU");
+    PutGerman();
     CountingForm form;
     selector_->SelectLanguage(Names{"-h", "german"});
     EXPECT_TRUE(GermanInForce());
@@ -95,8 +105,16 @@ TEST_F(LanguageModule, GermanInLowerCaseLoadsTheModule) {
     EXPECT_STREQ(StringManager().GetString(139), "Fehler");
 }
 
+TEST_F(LanguageModule, FrenchInLowerCaseLoadsTheFrenchModule) {
+    PutGerman();
+    PutModule(KESTREL_FRENCH_MODULE, "Kestrelup.FRA");
+    selector_->SelectLanguage(Names{"french"});
+    EXPECT_TRUE(InForce("Connexion perdue"));
+    EXPECT_STREQ(ErrorText(rc::NoEngine), "Erreur : -1201");
+}
+
 TEST_F(LanguageModule, DefaultFollowedByGermanSelectsGerman) {
-    PutModule("Kestrelup.DEU");
+    PutGerman();
     selector_->SelectLanguage(Names{"DEFAULT", "GERMAN"});
     EXPECT_TRUE(GermanInForce());
 }
@@ -112,19 +130,19 @@ TEST_F(LanguageModule, WithoutAModuleEnglishStays) {
 }
 
 TEST_F(LanguageModule, ModuleForAnotherLanguageIsNotTaken) {
-    PutModule("Kestrelup.DEU");
+    PutGerman();
     EXPECT_EQ(selector_->LoadNewResourceModule(lang::French), nullptr);
     EXPECT_STREQ(ErrorText(0), "SUCCESS");
 }
 
 TEST_F(LanguageModule, TwoLetterModuleServesWhenTheThreeLetterOneIsAbsent) {
-    PutModule("Kestrelup.DE");
+    PutGerman("Kestrelup.DE");
     EXPECT_NE(selector_->LoadNewResourceModule(lang::German), nullptr);
     EXPECT_TRUE(GermanInForce());
 }
 
 TEST_F(LanguageModule, LoadingAgainReleasesTheEarlierModule) {
-    PutModule("Kestrelup.DEU");
+    PutGerman();
     void* first = selector_->LoadNewResourceModule(lang::German);
     ASSERT_NE(first, nullptr);
     void* second = selector_->LoadNewResourceModule(lang::German);
@@ -138,20 +156,25 @@ TEST_F(LanguageModule, LoadingAgainReleasesTheEarlierModule) {
     EXPECT_STREQ(ErrorText(0), "SUCCESS");
 }
 
-TEST_F(LanguageModule, EveryGermanTextComesBackExactly) {
-    PutModule("Kestrelup.DEU");
-    ASSERT_NE(selector_->LoadNewResourceModule(lang::German), nullptr);
+TEST_F(LanguageModule, EveryTranslatedTextComesBackExactly) {
+    PutGerman();
+    PutModule(KESTREL_FRENCH_MODULE, "Kestrelup.FRA");
     const bool western = GetACP() == 1252;
-    int compared = 0;
-    for (const TStringRow& row : kGerman) {
-        std::string expected;
-        const bool representable = ToWindows1252(row.text, expected);
-        ASSERT_TRUE(representable || !western) << row.id;
-        if (!representable || (!western && expected != row.text)) continue;
-        EXPECT_EQ(StringManager().GetString(row.id), expected) << "string " << row.id;
-        ++compared;
+    for (const TTranslation& translation : kTranslations) {
+        selector_->SelectLanguage(Names{translation.language});
+        ASSERT_NE(ResourceModule(), ProgramResourceModule()) << translation.language;
+        int compared = 0;
+        for (const TStringRow& row : std::span(translation.table.rows, translation.table.count)) {
+            std::string expected;
+            const bool representable = ToWindows1252(row.text, expected);
+            ASSERT_TRUE(representable || !western) << translation.language << " " << row.id;
+            if (!representable || (!western && expected != row.text)) continue;
+            EXPECT_EQ(StringManager().GetString(row.id), expected)
+                << translation.language << " string " << row.id;
+            ++compared;
+        }
+        EXPECT_GT(compared, 30) << translation.language;
     }
-    EXPECT_GT(compared, 30);
 }
 
 }  // namespace
