@@ -32,6 +32,9 @@ struct Image {
     uint32_t exportedFunctions = 0;  // every entry point, named or by ordinal only
     std::vector<Export> exports;     // those with names
     std::vector<Import> imports;
+    // What stripping removes: the COFF symbol table and the .debug sections.
+    uint32_t symbols = 0;
+    std::vector<std::string> sections;  // their names, long ones (".debug_info") looked up
 };
 
 namespace detail {
@@ -40,6 +43,10 @@ namespace detail {
 constexpr uint32_t kDosNewHeader = 0x3C;
 constexpr uint32_t kCoffSize = 20;
 constexpr uint32_t kSectionSize = 40;
+constexpr uint32_t kCoffSymbolTable = 8;  // in the COFF header
+constexpr uint32_t kCoffSymbolCount = 12;
+constexpr uint32_t kSymbolSize = 18;
+constexpr uint32_t kSectionNameSize = 8;
 constexpr uint16_t kPe32 = 0x10B;
 constexpr uint16_t kPe32Plus = 0x20B;
 // No real library has anywhere near these; they bound the work a malformed table can ask for.
@@ -108,6 +115,7 @@ inline std::optional<Image> Read(const std::vector<uint8_t>& bytes, std::string&
     const uint64_t coff = pe + 4;
     Image image;
     image.machine = r.U16(coff);
+    image.symbols = r.U32(coff + kCoffSymbolCount);
     const uint16_t sectionCount = r.U16(coff + 2);
     const uint16_t optionalSize = r.U16(coff + 16);
     const uint64_t optional = coff + kCoffSize;
@@ -136,6 +144,18 @@ inline std::optional<Image> Read(const std::vector<uint8_t>& bytes, std::string&
         const Section section{r.U32(s + 12), r.U32(s + 8), r.U32(s + 16), r.U32(s + 20)};
         if (!r.Has(section.rawOffset, section.rawSize)) return fail("section data cut");
         sections.push_back(section);
+        std::string name(reinterpret_cast<const char*>(&bytes[static_cast<size_t>(s)]),
+                         kSectionNameSize);
+        name = name.substr(0, name.find('\0'));
+        // A longer name (".debug_info") is "/" and its offset in the string table that
+        // follows the symbol table.
+        if (name.size() > 1 && name[0] == '/' &&
+            name.find_first_not_of("0123456789", 1) == std::string::npos) {
+            const uint64_t strings =
+                uint64_t{r.U32(coff + kCoffSymbolTable)} + uint64_t{image.symbols} * kSymbolSize;
+            name = r.Text(strings + std::stoul(name.substr(1))).value_or(name);
+        }
+        image.sections.push_back(name);
     }
     auto at = [&](uint32_t rva, uint64_t size) -> std::optional<uint64_t> {
         const auto offset = FileOffset(sections, rva);

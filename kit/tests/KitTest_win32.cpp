@@ -1,0 +1,137 @@
+// The kit as a user unpacks it (kit_unpack puts it beside this program): exactly the files a
+// user needs, and every program and library among them ready for a bare Windows with Palm
+// Desktop: 32-bit, stripped, and binding only Windows' own libraries (the C++ runtime is
+// linked in) and, for the notifiers, the Palm Desktop libraries HotSync Manager has loaded.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/Text.h"
+#include "sim/Bootlet.h"
+#include "testing/PeImage.h"
+
+namespace {
+
+enum class Kind { Program, Notifier, Language, Loader, Text };
+
+struct KitFile {
+    const char* path;  // as the zip names it
+    Kind kind;
+    std::vector<std::string> exports;  // sorted
+};
+
+const KitFile kKit[] = {
+    {"Kestrelup.exe",
+     Kind::Program,
+     {"DBGClear", "DBGHide", "DBGOpen", "DBGOpenAs", "DBGPrint", "DBGSave", "DBGSaveAs", "DBGShow",
+      "_DBGPrintf"}},
+    {"Kestrelup.DEU", Kind::Language, {}},
+    {"Kestrelup.FRA", Kind::Language, {}},
+    {"kvrnotify.dll", Kind::Notifier, {"GetNotifierVersion", "HS_Notify"}},
+    {"stashkick.dll", Kind::Notifier, {"GetNotifierVersion", "HS_Notify"}},
+    {"sys/Bootlet.prc", Kind::Loader, {}},
+    {"ReadMe.txt", Kind::Text, {}},
+};
+
+// Windows' own libraries that the kit's programs bind, present on every Windows it runs on.
+// A new one belongs here only when it is as sure to be there.
+const char* const kWindowsLibraries[] = {"kernel32.dll", "user32.dll",   "gdi32.dll",
+                                         "comdlg32.dll", "advapi32.dll", "msvcrt.dll"};
+// Palm Desktop's libraries: there wherever HotSync Manager loads a notifier.
+const char* const kPalmDesktopLibraries[] = {"userdata.dll", "instaide.dll"};
+
+std::string Unpacked(const std::string& name) {
+    char self[MAX_PATH + 1] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path = self;
+    path = path.substr(0, path.rfind('\\') + 1) + "unpacked\\" + name;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+template <size_t N>
+bool Among(const std::string& library, const char* const (&names)[N]) {
+    return std::any_of(std::begin(names), std::end(names),
+                       [&](const char* name) { return CompareTextIgnoreCase(library, name) == 0; });
+}
+
+TEST(Kit, HoldsExactlyTheFilesAUserNeeds) {
+    std::ifstream listing(Unpacked("listing.txt"));
+    ASSERT_TRUE(listing) << "kit_unpack did not run";
+    std::vector<std::string> entries, expected;
+    for (std::string line; std::getline(listing, line);) entries.push_back(line);
+    for (const KitFile& file : kKit) expected.push_back(file.path);
+    std::sort(entries.begin(), entries.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(entries, expected);
+}
+
+TEST(Kit, ProgramsAndLibrariesRunOnABareWindows) {
+    for (const KitFile& file : kKit) {
+        if (file.kind == Kind::Loader || file.kind == Kind::Text) continue;
+        SCOPED_TRACE(file.path);
+        std::string error;
+        const auto image = pe::ReadFile(Unpacked(std::string("files/") + file.path), error);
+        ASSERT_TRUE(image) << error;
+        EXPECT_EQ(image->machine, 0x14C) << "HotSync Manager and the kit are 32-bit";
+        EXPECT_FALSE(image->pe32Plus);
+        EXPECT_EQ(image->symbols, 0u) << "not stripped";
+        for (const std::string& section : image->sections)
+            EXPECT_NE(section.rfind(".debug", 0), 0u) << "debug information left: " << section;
+
+        if (file.kind == Kind::Language) {
+            EXPECT_TRUE(image->imports.empty()) << "a language module is loaded as data only";
+        }
+        std::set<std::string> libraries;
+        for (const pe::Import& import : image->imports) libraries.insert(import.library);
+        for (const std::string& library : libraries) {
+            const bool allowed =
+                Among(library, kWindowsLibraries) ||
+                (file.kind == Kind::Notifier && Among(library, kPalmDesktopLibraries));
+            EXPECT_TRUE(allowed) << "binds " << library << ", which a user's Windows lacks";
+        }
+
+        std::vector<std::string> names;
+        for (const pe::Export& e : image->exports) names.push_back(e.name);
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, file.exports) << "plain names, no decoration";
+        EXPECT_EQ(image->exportedFunctions, file.exports.size()) << "nothing by ordinal only";
+    }
+}
+
+TEST(Kit, LoaderIsTheOneTheProjectBuilds) {
+    const std::vector<uint8_t> bytes = ReadBytes(Unpacked("files/sys/Bootlet.prc"));
+    EXPECT_EQ(bytes, BuildBootletPrc());
+    PalmDatabase database;
+    std::string error;
+    ASSERT_TRUE(ReadPalmDatabase(bytes.data(), bytes.size(), database, error)) << error;
+    EXPECT_TRUE(IsBootlet(database));
+}
+
+TEST(Kit, TextReadsInNotepad) {
+    const std::vector<uint8_t> text = ReadBytes(Unpacked("files/ReadMe.txt"));
+    ASSERT_FALSE(text.empty());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const uint8_t c = text[i];
+        ASSERT_TRUE((c >= 0x20 && c < 0x7F) || c == '\r' || c == '\n')
+            << "byte " << int{c} << " at " << i << " is not plain ASCII";
+        if (c == '\n') {
+            ASSERT_TRUE(i > 0 && text[i - 1] == '\r') << "bare LF at " << i;
+        }
+        ASSERT_NE(c, '@') << "a placeholder left unfilled at " << i;
+    }
+}
+
+}  // namespace
