@@ -164,17 +164,17 @@ void Program(DesktopPort& port, uint32_t address, const std::vector<uint8_t>& da
     EXPECT_EQ(desk::U16(replies[0].body, 0), 0);
 }
 
-TEST(PalmsimStore, TheDesktopsEraseAndSetUpShowInTheStateDirectoryAfterASave) {
+TEST(PalmsimStore, TheDesktopsEraseAndSetUpShowInTheStateDirectoryAtOnce) {
     StateDir dir("stores");
     Populate(dir.path, true);
     Palmsim palmsim({"--no-pacing", "--loader-running", "--state", dir.path.string()});
     ASSERT_FALSE(palmsim.Device().empty());
     DesktopPort port(palmsim.Device());
 
-    EraseRamStore(port);
-    // Until the save nothing changes; then ram/ and the user name are gone, the ROM stays.
     EXPECT_EQ(Files(dir.path / "ram"), (std::set<std::string>{"Bootlet.PRC", "Memo_DB.PDB"}));
-    palmsim.Signal(SIGUSR1);
+    EraseRamStore(port);
+    // As on a handheld, the erase is seen by the HotSync side at once, without a save asked
+    // for: ram/ and the user name are gone, the ROM stays.
     ASSERT_TRUE(Eventually([&] { return Files(dir.path / "ram").empty(); }));
     EXPECT_EQ(User(dir.path), "");
     EXPECT_EQ(Files(dir.path / "rom"), std::set<std::string>{"System.PDB"});
@@ -184,11 +184,10 @@ TEST(PalmsimStore, TheDesktopsEraseAndSetUpShowInTheStateDirectoryAfterASave) {
     // count (0x10C21034) when it sets the flash store up.
     Program(port, 0x10C08004, Be32(0x10C21234));
     Program(port, 0x10C21034, Be16(1));
-    palmsim.Signal(SIGUSR1);
     ASSERT_TRUE(Eventually([&] { return Files(dir.path / "rom-added").empty(); }));
     EXPECT_EQ(Files(dir.path / "rom"), std::set<std::string>{"System.PDB"});
 
-    // The restoring HotSync, after those saves: what it writes is there at the end.
+    // The restoring HotSync, after those changes: what it writes is there at the end.
     HandheldStore store(dir.path);
     std::string error;
     ASSERT_TRUE(store.Write(StoreFolder::Ram, Database("Memo DB"), error)) << error;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -50,7 +51,8 @@ protected:
         const auto before = d.Timeout();
         d.SetTimeout(timeout);
         d.WaitUntil([&] { return !d.FindMessageBox() && Enabled(page, Id(IDC_PAGE_NEXT)); },
-                    std::string(page) + ": Next enabled", [&] {
+                    std::string(page) + ": Next enabled",
+                    [&] {
                         const auto box = d.FindMessageBox();
                         return box ? "a box \"" + box->caption + "\": " + box->text
                                    : d.Describe(d.WaitWindow(page));
@@ -81,7 +83,7 @@ protected:
         Press(kWelcome, Text("&Normal Mode >"));
         WaitPage(kHotSyncPage);
         if (shots) desk_->Shot(kHotSyncPage, language, "1209-hotsync");
-        Press(kHotSyncManager, Text("HotSync"));
+        desk_->PressHotSync();
         WaitVisible(kHotSyncPage, IDC_HS_STATUS_RESET, std::chrono::seconds(60));
         if (shots) desk_->Shot(kHotSyncPage, language, "1209-hotsync-reset");
         desk_->Press("reset");
@@ -137,7 +139,7 @@ TEST_F(Wizard, NormalModeTheWholeRoad) {
 
     WaitPage(kFinalPage);
     desk.Shot(kFinalPage, "en", "1217-final-hotsync");
-    Press(kHotSyncManager, Text("HotSync"));
+    desk_->PressHotSync();
     WaitNext(kFinalPage, std::chrono::seconds(60));
     Press(kFinalPage, Id(IDC_PAGE_NEXT));
     WaitPage(kFinishPage);
@@ -197,6 +199,125 @@ TEST_F(Wizard, DirectModeStartsAtTheConnectionPage) {
     desk.WaitWizardEnd();
     desk.ExpectFlash("advanced", "good");
 }
+
+// Cancel on every page of both modes ends the program with HotSync Manager's key exactly as it
+// was and HotSync Manager running exactly when it was. Each row walks a fresh desk to its page.
+struct CancelRow {
+    const char* page;
+    bool advanced;
+    int stepsOnRoad;  // how far along the mode's road (see Walk) before the page's Cancel
+    bool hotSyncRunningFirst;
+    const char* cancel = "&Cancel";
+};
+const CancelRow kCancels[] = {
+    {kWelcome, false, 0, false},
+    {kWelcome, false, 0, true},
+    {kHotSyncPage, false, 1, false},  // HotSync Manager started, notifier registered
+    {kHotSyncPage, false, 2, true},   // after the backup HotSync, waiting for the reset
+    {kHotSyncPage, false, 2, false},
+    {kBrowsePage, false, 3, false},  // no update file beside the wizard
+    {kUploadPage, false, 4, false},  // after the upload, before the restoring HotSync
+    {kFinalPage, false, 5, false},
+    {kFinalPage, false, 5, true},
+    {kFinishPage, false, 6, false, "&Finish"},
+    {kResetPage, true, 1, false},
+    {kConnectionPage, true, 2, false},
+    {kConnectionPage, true, 3, true},  // test passed: the link is open
+    {kBrowsePage, true, 4, false},
+    {kUploadPage, true, 5, false},
+    {kFinishPage, true, 6, false, "&Finish"},
+};
+
+class CancelEverywhere : public Wizard, public ::testing::WithParamInterface<size_t> {
+protected:
+    // The mode's road, one step at a time.
+    void Walk(const CancelRow& row, Desk& desk) {
+        for (int step = 1; step <= row.stepsOnRoad; ++step) {
+            if (!row.advanced)
+                NormalStep(step, row, desk);
+            else
+                AdvancedStep(step, desk);
+        }
+    }
+    void NormalStep(int step, const CancelRow& row, Desk& desk) {
+        switch (step) {
+            case 1: Press(kWelcome, Text("&Normal Mode >")); break;
+            case 2:
+                desk_->PressHotSync();
+                WaitVisible(kHotSyncPage, IDC_HS_STATUS_RESET, std::chrono::seconds(60));
+                break;
+            case 3:
+                desk.Press("reset");
+                WaitNext(kHotSyncPage, std::chrono::seconds(30));
+                Press(kHotSyncPage, Id(IDC_PAGE_NEXT));
+                if (row.page == kBrowsePage) break;
+                desk.driver.Answer("OK", "RAM update not supported in Normal Mode");
+                WaitNext(kUploadPage, kFlashWait);
+                break;
+            case 4: break;  // the upload page, the upload done
+            case 5: Press(kUploadPage, Id(IDC_PAGE_NEXT)); break;
+            case 6: Press(kFinalPage, Text("Skip")); break;
+        }
+    }
+    void AdvancedStep(int step, Desk& desk) {
+        switch (step) {
+            case 1:
+                Press(kWelcome, Text("&Advanced Mode"));
+                AnswerBox("OK");
+                break;
+            case 2: Press(kResetPage, Id(IDC_PAGE_NEXT)); break;
+            case 3:
+                WaitPage(kConnectionPage);
+                Press(kConnectionPage, Text("COM &3"));
+                Press(kConnectionPage, Id(IDC_CONN_TEST));
+                WaitNext(kConnectionPage, std::chrono::seconds(30));
+                break;
+            case 4: Press(kConnectionPage, Id(IDC_PAGE_NEXT)); break;
+            case 5:
+                WaitPage(kBrowsePage);
+                desk.driver.Type(kBrowsePage, Id(IDC_BROWSE_EDIT), desk.kit + "\\good.upd");
+                Press(kBrowsePage, Id(IDC_PAGE_NEXT));
+                WaitNext(kUploadPage, kFlashWait);
+                break;
+            case 6: Press(kUploadPage, Id(IDC_PAGE_NEXT)); break;
+        }
+    }
+};
+
+TEST_P(CancelEverywhere, LeavesHotSyncManagerAsFound) {
+    const CancelRow& row = kCancels[GetParam()];
+    desk_ = std::make_unique<Desk>("cancel-" + std::to_string(GetParam()), 2);
+    Desk& desk = *desk_;
+    if (row.page != kBrowsePage || row.advanced) desk.PutUpdate("good");
+    const auto keyBefore = desk.HotSyncKey();
+    if (row.hotSyncRunningFirst) desk.StartHotSyncManagerFirst();
+    desk.StartHandheld(row.advanced ? "--mode debugger --no-pacing" : "--mode os --no-pacing");
+    desk.StartWizard();
+    WaitPage(kWelcome);
+    Walk(row, desk);
+    WaitPage(row.page, std::chrono::seconds(30));
+    Press(row.page, Text(row.cancel));
+    desk.WaitWizardEnd();
+    EXPECT_EQ(desk.HotSyncKey(), keyBefore);
+    if (row.hotSyncRunningFirst) {
+        desk.driver.WaitUntil([&] { return desk.HotSyncManagerRunning(); },
+                              "HotSync Manager running again");
+    } else {
+        Sleep(300);
+        EXPECT_FALSE(desk.HotSyncManagerRunning());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, CancelEverywhere,
+                         ::testing::Range<size_t>(0, sizeof kCancels / sizeof kCancels[0]),
+                         [](const auto& param) {
+                             const CancelRow& row = kCancels[param.param];
+                             std::string name = std::string(row.advanced ? "Advanced" : "Normal") +
+                                                std::to_string(param.param) + "_";
+                             for (const char* c = row.page; *c; ++c)
+                                 if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
+                             return name + (row.hotSyncRunningFirst ? "_HotSyncRunning" : "");
+                         });
 
 }  // namespace
 }  // namespace e2e

@@ -68,6 +68,9 @@ public:
     std::map<std::string, std::vector<uint8_t>> RamFiles() const;
     bool HotSyncManagerRunning() const;
     void StartHotSyncManagerFirst();
+    // The user's HotSync: the button of the HotSync Manager the wizard started (not of one
+    // that was running before and that the wizard is closing).
+    void PressHotSync();
 
     // A picture of the window with this caption, as <page>.png in the shots folder of the
     // language; the file names are listed on standard output.
@@ -77,6 +80,9 @@ public:
     ScratchWorld world;
     std::string kit, palm, state;
     HandheldStore store;
+
+private:
+    uint32_t firstHotSync_ = 0;  // the process of the one started before the wizard
 };
 
 // Ends every HotSync Manager stand-in still running, by force when asking does not do.

@@ -169,7 +169,21 @@ void Desk::StartHotSyncManagerFirst() {
                                palm.c_str(), &startup, &info));
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
+    firstHotSync_ = info.dwProcessId;
     ASSERT_TRUE(WaitFor([] { return HotSyncMainWindow() != nullptr; }, 15000));
+}
+
+void Desk::PressHotSync() {
+    wizard::Window window = nullptr;
+    driver.WaitUntil(
+        [&] {
+            for (const wizard::WindowInfo& info : driver.VisibleWindows())
+                if (info.caption == kHotSyncManager && info.processId != firstHotSync_)
+                    window = info.window;
+            return window != nullptr;
+        },
+        "a HotSync Manager started by the wizard");
+    driver.Press(driver.WaitControl(window, wizard::ControlRef::Text("HotSync")));
 }
 
 void Desk::Shot(const std::string& caption, const std::string& language, const std::string& name) {

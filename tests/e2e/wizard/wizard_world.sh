@@ -12,11 +12,14 @@
 # The update files the scenarios use are made here first (good, device, big, damaged).
 #
 # Usage: wizard_world.sh PROGRAM.exe NATIVE_BUILD WORK [PROGRAM ARGS...]
+# KESTREL_E2E_FILTER, when set, takes the place of PROGRAM ARGS (to run one scenario:
+# KESTREL_E2E_FILTER=--gtest_filter='*Normal8*' scripts/wine-tests -R wizard_e2e_cancel).
 # PROGRAM gets the work folder in KESTREL_E2E_WORK; the exit status is PROGRAM's (or 1 when
 # the world could not be set up). palmsim is ended when PROGRAM ends, whatever happened.
 set -uo pipefail
 program=$1 native=$2 work=$3
 shift 3
+if [ -n "${KESTREL_E2E_FILTER:-}" ]; then set -- "$KESTREL_E2E_FILTER"; fi
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 source "$root/scripts/wine-env.sh"
@@ -103,7 +106,9 @@ serve() {  # one request line -> one reply line
   esac
 }
 
-KESTREL_E2E_WORK=$work "$root/scripts/wine-run" "$program" "$@" &
+# Wine must not inherit the lock: a Wine service started now would hold it for as long as
+# the Wine session lasts.
+KESTREL_E2E_WORK=$work "$root/scripts/wine-run" "$program" "$@" 9>&- &
 program_pid=$!
 # (kill -0 would go on answering for the program's zombie; the shell's job table does not.)
 running() { jobs -rp | grep -qx "$program_pid"; }
