@@ -367,6 +367,7 @@ void TPageDialog::SetPicture(int control, Picture picture) {
         case Picture::LoaderScreen: loaded = images.LoadLoaderScreenPicture(image); break;
         case Picture::ResetPrompt: loaded = images.LoadResetPromptPicture(image); break;
         case Picture::BlankScreen: loaded = images.LoadBlankScreenPicture(image); break;
+        case Picture::ResetPromptScreen: loaded = images.LoadResetPromptScreen(image); break;
     }
     if (!loaded) return;
     OnButtonFace(image);

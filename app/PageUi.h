@@ -37,7 +37,7 @@ public:
 
     // The handheld pictures a page shows, composed by the image manager for the device
     // family in force when the picture is filled.
-    enum class Picture { Device, LoaderScreen, ResetPrompt, BlankScreen };
+    enum class Picture { Device, LoaderScreen, ResetPrompt, BlankScreen, ResetPromptScreen };
     // The connected handheld's device type, which chooses the pictures of later pages.
     virtual void SetDeviceType(uint8_t deviceType) = 0;
     virtual bool HasPicture(int control) = 0;

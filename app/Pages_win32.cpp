@@ -32,7 +32,7 @@ std::unique_ptr<PageLogic> MakePageLogic(int id, PageUi& ui) {
     switch (id) {
         case page::HotSync:
             return std::make_unique<TWizardForm>(ui, Settings(), HotSyncManager(), PilotManager(),
-                                                 [&ui] { ChooseFile(ui); });
+                                                 Callback(), [&ui] { ChooseFile(ui); });
         case page::Welcome: return std::make_unique<TWelcomeForm>(ui, Settings(), HotSyncManager());
         case page::Reset: return std::make_unique<TResetForm>(ui);
         case page::Connection:

@@ -1,6 +1,7 @@
 #include "app/WizardForm.h"
 
 #include <string>
+#include <utility>
 
 #include "app/PageControls.h"
 #include "app/Settings.h"
@@ -9,6 +10,7 @@
 #include "base/ResultCodes.h"
 #include "base/StringIds.h"
 #include "hotsync/HotSyncManager.h"
+#include "link/Guicallback.h"
 #include "link/Pilotmanager.h"
 
 namespace {
@@ -45,11 +47,13 @@ constexpr int kStatusLines[] = {IDC_HS_STATUS_PRESS, IDC_HS_STATUS_WAITING, IDC_
 }  // namespace
 
 TWizardForm::TWizardForm(PageUi& ui, const win32_cfg_type& settings, THotSyncManager& hotSync,
-                         TPilotManager& link, std::function<void()> chooseFile)
+                         TPilotManager& link, GuiCallback& callback,
+                         std::function<void()> chooseFile)
     : ui_(ui),
       settings_(settings),
       hotSync_(hotSync),
       link_(link),
+      callback_(callback),
       chooseFile_(std::move(chooseFile)) {}
 
 void TWizardForm::ShowStep(int step) {
@@ -66,6 +70,11 @@ void TWizardForm::ShowStep(int step) {
         ui_.SetBold(control, row.step2Arrow);
     ui_.SetVisible(IDC_HS_HOTSYNC_PANEL, row.panel == IDC_HS_HOTSYNC_PANEL);
     ui_.SetVisible(IDC_HS_RESET_PANEL, row.panel == IDC_HS_RESET_PANEL);
+    // The reset panel shows the box the handheld puts up, so the user knows what to look for.
+    const bool resetPanel = row.panel == IDC_HS_RESET_PANEL;
+    if (resetPanel && !ui_.HasPicture(IDC_HS_PICTURE))
+        ui_.SetPicture(IDC_HS_PICTURE, PageUi::Picture::ResetPromptScreen);
+    ui_.SetVisible(IDC_HS_PICTURE, resetPanel);
     for (int line : kStatusLines) ui_.SetVisible(line, line == row.status);
     for (const TimerRow& timer : kTimers) {
         if (timer.timer == row.timer)
@@ -114,17 +123,37 @@ void TWizardForm::Timer(int timer) {
     }
 }
 
-void TWizardForm::TryToConnect() {
-    // One attempt at a time: the loader's handshake waits for the handheld.
-    ui_.StopTimer(Connect);
-    // The port must be free of HotSync Manager.
-    if (hotSync_.IsHotSyncRunning()) hotSync_.CloseHotSync();
+TResult TWizardForm::Attempt() {
+    const ScopedIdleHook pump(callback_, [this] { ui_.ProcessMessages(); });
+    struct Attempting {
+        bool& flag;
+        explicit Attempting(bool& f) : flag(f) { flag = true; }
+        ~Attempting() { flag = false; }
+    } attempting(attempting_);
     TResult result = rc::Success;
     if (!portOpened_) {
         result = link_.OpenPort(hotSync_.GetComPort().c_str());
         portOpened_ = true;
     }
     if (result == rc::Success) result = link_.StartLoader();
+    return result;
+}
+
+void TWizardForm::TryToConnect() {
+    // One attempt at a time: the loader's handshake waits for the handheld, and the timer
+    // must not fire again while the attempt lets the page's messages through.
+    ui_.StopTimer(Connect);
+    // The port must be free of HotSync Manager.
+    if (hotSync_.IsHotSyncRunning()) hotSync_.CloseHotSync();
+    const TResult result = Attempt();
+    // The user's request comes first: whatever the handheld said is moot now.
+    if (const Leave leave = std::exchange(leave_, Leave::None); leave != Leave::None) {
+        if (leave == Leave::Back)
+            Back();
+        else
+            ui_.PostClose();
+        return;
+    }
     if (result != rc::Success && result != rc::CommTimeout) {
         std::string text = ui_.String(sid::UnknownLinkError);
         text += std::to_string(result) + "=: " + ErrorText(result);
@@ -161,12 +190,21 @@ void TWizardForm::Next() {
         ui_.SendShowPage(page::Connection);
 }
 
+void TWizardForm::Back() {
+    for (const TimerRow& timer : kTimers) ui_.StopTimer(timer.timer);
+    ui_.SendPrevPage();
+}
+
 void TWizardForm::Command(int control) {
     switch (control) {
         case IDC_PAGE_NEXT: Next(); break;
         case IDC_PAGE_BACK:
-            for (const TimerRow& timer : kTimers) ui_.StopTimer(timer.timer);
-            ui_.SendPrevPage();
+            // Another page's entry work must not run under the attempt.
+            if (attempting_) {
+                if (leave_ == Leave::None) leave_ = Leave::Back;
+            } else {
+                Back();
+            }
             break;
         case IDC_PAGE_CANCEL: ui_.PostClose(); break;
         case IDC_HS_PICTURE:
@@ -177,3 +215,10 @@ void TWizardForm::Command(int control) {
 }
 
 void TWizardForm::CloseBox() { ui_.PostClose(); }
+
+bool TWizardForm::CloseQuery() {
+    // The program's end would take the port from under the attempt; it ends after it.
+    if (!attempting_) return true;
+    leave_ = Leave::Close;
+    return false;
+}

@@ -7,8 +7,10 @@
 #include <functional>
 
 #include "app/PageUi.h"
+#include "base/ResultCodes.h"
 
 struct win32_cfg_type;
+class GuiCallback;
 class THotSyncManager;
 class TPilotManager;
 
@@ -20,29 +22,41 @@ public:
     static constexpr unsigned kDetectionMs = 100;
     static constexpr unsigned kConnectMs = 250;
 
-    // `chooseFile` runs the update file choice once the loader is connected.
+    // `chooseFile` runs the update file choice once the loader is connected. An attempt to
+    // reach the loader waits up to two seconds on the line; meanwhile the page's messages go
+    // through `callback`'s idle hook, and Back, Cancel and closing are done once it has ended.
     TWizardForm(PageUi& ui, const win32_cfg_type& settings, THotSyncManager& hotSync,
-                TPilotManager& link, std::function<void()> chooseFile);
+                TPilotManager& link, GuiCallback& callback, std::function<void()> chooseFile);
 
     void Activate() override;
     void Command(int control) override;
     void Timer(int timer) override;
     void CloseBox() override;
+    bool CloseQuery() override;
 
     int Step() const { return step_; }
 
 private:
+    // What the user asked for while an attempt ran.
+    enum class Leave { None, Back, Close };
+
     void ShowStep(int step);
     void TryToConnect();
+    // OpenPort (once a visit) and StartLoader, with the page's messages pumped.
+    TResult Attempt();
     void Next();
+    void Back();
 
     PageUi& ui_;
     const win32_cfg_type& settings_;
     THotSyncManager& hotSync_;
     TPilotManager& link_;
+    GuiCallback& callback_;
     std::function<void()> chooseFile_;
     int step_ = 0;
     bool portOpened_ = false;  // by the connect timer, since the page last closed the link
+    bool attempting_ = false;
+    Leave leave_ = Leave::None;
 };
 
 // The fixed texts of the page.

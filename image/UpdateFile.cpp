@@ -28,6 +28,9 @@ void CopySignature(char (&to)[kSignatureLength + 1], const uint8_t* field) {
 
 uint32_t SaturatingAdd(uint32_t a, uint32_t b) { return b > UINT32_MAX - a ? UINT32_MAX : a + b; }
 
+// 32 KiB between two calls of the idle: well under a millisecond of reading and checksumming.
+constexpr uint32_t kSectorsPerIdle = 64;
+
 }  // namespace
 
 bool FinalisesFlashStore(uint16_t versionMinor, uint16_t finaliseFlag) {
@@ -47,6 +50,11 @@ bool TUpdateFile::Open(const char* path) {
 
 TResult TUpdateFile::ReadSector(uint32_t k, std::span<uint8_t, kSectorSize> buffer) {
     if (!file_) return rc::UpdateReadError;
+    // Every read of a whole file comes through here, one sector at a time.
+    if (idle_ && ++sectorsSinceIdle_ >= kSectorsPerIdle) {
+        sectorsSinceIdle_ = 0;
+        idle_();
+    }
     // The offset is 32-bit on purpose: from 2 GiB on it turns negative and fails, and past
     // 4 GiB it wraps.
     const uint32_t offset = static_cast<uint32_t>(k * kSectorSize);
@@ -117,6 +125,12 @@ TResult TUpdateFile::ReadOsMap(OsMap& map) {
     map.count = 0;
     UpdateMap update;
     if (const TResult r = ReadUpdateMap(update)) return r;
+    return ReadOsMapOf(update, map);
+}
+
+TResult TUpdateFile::ReadOsMapOf(const UpdateMap& update, OsMap& map) {
+    map.sig[0] = '\0';
+    map.count = 0;
     if (update.osMapSectors == 0) return rc::Success;
     if (update.osMapSectors != osmap::kSectors) return rc::InvalidUpdateFile;
 
@@ -141,6 +155,11 @@ TResult TUpdateFile::ReadRamMap(RamMap& map) {
     map.count = 0;
     UpdateMap update;
     if (const TResult r = ReadUpdateMap(update)) return r;
+    return ReadRamMapOf(update, map);
+}
+
+TResult TUpdateFile::ReadRamMapOf(const UpdateMap& update, RamMap& map) {
+    map.count = 0;
     if (update.ramMapSectors == 0) return rc::Success;
 
     // Every sector of the map is read (a short file is a read error), but only the first
@@ -226,10 +245,11 @@ TResult TUpdateFile::CheckWhole() {
     if (!inside(0, 1) || (update.osMapSectors && !inside(update.osMapStart, update.osMapSectors)) ||
         (update.ramMapSectors && !inside(update.ramMapStart, update.ramMapSectors)))
         return rc::UpdateNotCovered;
+    // The integrity check above vouches for the maps: not once more for each.
     OsMap os;
     RamMap ram;
-    if (const TResult r = ReadOsMap(os)) return r;
-    if (const TResult r = ReadRamMap(ram)) return r;
+    if (const TResult r = ReadOsMapOf(update, os)) return r;
+    if (const TResult r = ReadRamMapOf(update, ram)) return r;
 
     struct Span {
         uint64_t begin, end;
@@ -266,9 +286,10 @@ TResult TUpdateFile::CheckWhole() {
     return rc::Success;
 }
 
-TResult CheckUpdateFile(const char* path) {
+TResult CheckUpdateFile(const char* path, const ReadIdle& idle) {
     TUpdateFile file;
     if (!file.Open(path)) return rc::UpdateOpenError;
+    file.SetIdle(idle);
     return file.CheckWhole();
 }
 
@@ -286,11 +307,12 @@ uint16_t IMGDevice(const char* path) {
     return header.device;
 }
 
-uint32_t UpdateFileOsSize(const char* path) {
+uint32_t UpdateFileOsSize(const char* path, const ReadIdle& idle) {
     TUpdateFile file;
     if (!file.Open(path)) return 0;
     PrintMessage(0, "Open file (flash size) %s", path);
     file.SetSizeQueryLogging(true);
+    file.SetIdle(idle);
     OsMap map;
     if (file.ReadOsMap(map) != rc::Success) return 0;
     uint32_t end = 0;
@@ -300,11 +322,12 @@ uint32_t UpdateFileOsSize(const char* path) {
     return end;
 }
 
-uint32_t UpdateFileRamSize(const char* path) {
+uint32_t UpdateFileRamSize(const char* path, const ReadIdle& idle) {
     TUpdateFile file;
     if (!file.Open(path)) return 0;
     PrintMessage(0, "Open file (ram size) %s", path);
     file.SetSizeQueryLogging(true);
+    file.SetIdle(idle);
     RamMap map;
     if (file.ReadRamMap(map) != rc::Success) return 0;
     uint32_t sum = 0;

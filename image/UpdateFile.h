@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -14,6 +15,10 @@
 #include "image/UpdateFileLayout.h"
 
 using updfile::kSectorSize;
+
+// Called now and then while a file is read sector by sector, for a caller whose front end must
+// stay alive through a read of the whole file; empty for none.
+using ReadIdle = std::function<void()>;
 
 // Sector 0 as far as it is read.
 struct DesktopHeader {
@@ -80,6 +85,8 @@ public:
 
     // The size queries narrate failures and the header at other levels than the installers.
     void SetSizeQueryLogging(bool on) { sizeQueryLogging_ = on; }
+    // From now on, `idle` is called after every few dozen sectors read.
+    void SetIdle(ReadIdle idle) { idle_ = std::move(idle); }
 
     // Absolute sector k (file offset 512 * k, taken modulo 2^32 as a signed offset).
     [[nodiscard]] TResult ReadSector(uint32_t k, std::span<uint8_t, kSectorSize> buffer);
@@ -121,24 +128,31 @@ private:
 
     [[nodiscard]] TResult ExtractKeeping(uint32_t start, uint32_t count, uint8_t* keep,
                                          std::size_t keepBytes);
+    // The maps of an update map read and checked already.
+    [[nodiscard]] TResult ReadOsMapOf(const UpdateMap& update, OsMap& map);
+    [[nodiscard]] TResult ReadRamMapOf(const UpdateMap& update, RamMap& map);
 
     std::unique_ptr<std::FILE, Closer> file_;
     bool sizeQueryLogging_ = false;
+    ReadIdle idle_;
+    uint32_t sectorsSinceIdle_ = 0;
 };
 
 // The integrity check of the file at `path`; -308 when it cannot be opened.
 [[nodiscard]] TResult VerifyUpdateFile(const char* path);
 
-// TUpdateFile::CheckWhole of the file at `path`; -308 when it cannot be opened.
-[[nodiscard]] TResult CheckUpdateFile(const char* path);
+// TUpdateFile::CheckWhole of the file at `path`; -308 when it cannot be opened. `idle` is
+// called as the file is read (see TUpdateFile::SetIdle).
+[[nodiscard]] TResult CheckUpdateFile(const char* path, const ReadIdle& idle = {});
 
 // The device code of the header; 0 when the file or its first sector cannot be read.
 uint16_t IMGDevice(const char* path);
 
 // The end of the highest OS section (largest flash offset + size), saturated at 0xFFFFFFFF;
-// 0 on any failure or without OS sections.
-uint32_t UpdateFileOsSize(const char* path);
+// 0 on any failure or without OS sections. Reading the map checks the whole file's integrity
+// first; `idle` is called meanwhile.
+uint32_t UpdateFileOsSize(const char* path, const ReadIdle& idle = {});
 
 // The sum of the RAM section sizes, saturated at 0xFFFFFFFF; 0 on any failure or without RAM
-// sections.
-uint32_t UpdateFileRamSize(const char* path);
+// sections. Likewise with `idle`.
+uint32_t UpdateFileRamSize(const char* path, const ReadIdle& idle = {});

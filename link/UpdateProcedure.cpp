@@ -40,16 +40,23 @@ bool DeviceMatches(uint8_t handheld, uint16_t file) {
 UpdateProcedure::UpdateProcedure(TPilotManager& manager, UpdateUi& ui, std::string updateFile)
     : manager_(manager), ui_(ui), file_(std::move(updateFile)) {}
 
-UpdateOutcome JudgeUpdateFile(const char* path, UpdateFacts& facts) {
-    if (const TResult r = CheckUpdateFile(path)) return UpdateOutcome::Code(r);
+UpdateOutcome JudgeUpdateFile(const char* path, UpdateFacts& facts, const ReadIdle& idle) {
+    if (const TResult r = CheckUpdateFile(path, idle)) return UpdateOutcome::Code(r);
     facts.fileDevice = IMGDevice(path);
     if (!IsSupportedDevice(facts.fileDevice))
         return UpdateOutcome::Refused(UpdateRefusal::FileNotForHalvex);
     return {};
 }
 
+ReadIdle UpdateProcedure::FileIdle() {
+    // No wait on the line: Pause(0) only hands the thread over when that is due.
+    return [this] {
+        if (TCommPort* port = manager_.Port()) port->Pause(0);
+    };
+}
+
 UpdateOutcome UpdateProcedure::CheckFile() {
-    const UpdateOutcome outcome = JudgeUpdateFile(file_.c_str(), facts_);
+    const UpdateOutcome outcome = JudgeUpdateFile(file_.c_str(), facts_, FileIdle());
     if (outcome.refused) ui_.Refuse(outcome.refusal, facts_);
     return outcome;
 }
@@ -57,6 +64,7 @@ UpdateOutcome UpdateProcedure::CheckFile() {
 TResult UpdateProcedure::CheckRamSections() {
     TUpdateFile file;
     if (!file.Open(file_.c_str())) return rc::UpdateReadError;
+    file.SetIdle(FileIdle());
     RamMap map;
     if (const TResult r = file.ReadRamMap(map)) return r;
     if (map.count == 0) return rc::Success;
@@ -129,7 +137,7 @@ UpdateOutcome UpdateProcedure::CheckHandheld() {
     }
 
     // Once more, right before the first write: the file may have changed since it was judged.
-    if (UpdateOutcome judged = JudgeUpdateFile(file_.c_str(), facts_); !judged.Done()) {
+    if (UpdateOutcome judged = JudgeUpdateFile(file_.c_str(), facts_, FileIdle()); !judged.Done()) {
         if (judged.refused) ui_.Refuse(judged.refusal, facts_);
         return judged;
     }
@@ -147,7 +155,7 @@ UpdateOutcome UpdateProcedure::CheckHandheld() {
     }
 
     // Unsigned: a size that saturated at 0xFFFFFFFF must not pass as a small one.
-    facts_.osSize = UpdateFileOsSize(file_.c_str());
+    facts_.osSize = UpdateFileOsSize(file_.c_str(), FileIdle());
     if (facts_.osSize > facts_.flashCapacity) {
         ui_.Refuse(UpdateRefusal::ImageTooBig, facts_);
         return UpdateOutcome::Refused(UpdateRefusal::ImageTooBig);
@@ -157,13 +165,14 @@ UpdateOutcome UpdateProcedure::CheckHandheld() {
     {
         TUpdateFile file;
         if (!file.Open(file_.c_str())) return UpdateOutcome::Code(rc::UpdateReadError);
+        file.SetIdle(FileIdle());
         OsMap map;
         if (const TResult r = file.ReadOsMap(map)) return UpdateOutcome::Code(r);
         if (const TResult r = CheckSectionsFit(manager_.Loader()->Chips(), map.Sections()))
             return UpdateOutcome::Code(r);
     }
 
-    facts_.ramSize = UpdateFileRamSize(file_.c_str());
+    facts_.ramSize = UpdateFileRamSize(file_.c_str(), FileIdle());
     if (advanced) {
         if (const TResult r = CheckRamSections()) return UpdateOutcome::Code(r);
     } else if (facts_.ramSize != 0 && !ui_.Ask(UpdateQuestion::FlashWithoutRamData, facts_)) {

@@ -87,6 +87,10 @@ bool TImageManager::LoadResetPromptPicture(TPaletteImage& picture) {
     return LoadWithOverlay(KESTREL_PICTURE_RESET_PROMPT, picture);
 }
 
+bool TImageManager::LoadResetPromptScreen(TPaletteImage& picture) {
+    return LoadBitmap(KESTREL_PICTURE_RESET_PROMPT + PictureBase(), picture);
+}
+
 bool TImageManager::LoadBlankScreenPicture(TPaletteImage& picture) {
     if (!LoadDevicePicture(picture)) return false;
     const TPoint origin = ScreenOrigin();

@@ -41,6 +41,8 @@ public:
     bool LoadLoaderScreenPicture(TPaletteImage& picture);
     // The handheld with HotSync's prompt to reset it (5002 + base) on its display.
     bool LoadResetPromptPicture(TPaletteImage& picture);
+    // HotSync's prompt alone (5002 + base), as the HotSync page points the user to it.
+    bool LoadResetPromptScreen(TPaletteImage& picture);
     // The handheld with its display blanked: the 114-pixel square at the screen origin filled
     // with the colour of the pixel at origin + (112, 112).
     bool LoadBlankScreenPicture(TPaletteImage& picture);

@@ -26,7 +26,7 @@ protected:
         registry.SetText(kManagerKey, "DirectComPort", "COM3");
         settings.notifierPath = kNotifier;
         settings.conduitPath = kConduit;
-        page = std::make_unique<TWizardForm>(ui, settings, HotSync(), *link,
+        page = std::make_unique<TWizardForm>(ui, settings, HotSync(), *link, callback,
                                              [this] { ++fileChoices; });
     }
     // The road to state 2: entry, the HotSync button, its end.
@@ -79,6 +79,12 @@ TEST_F(WizardFormTest, TheStepsShowWhatIsDoneAndWhatIsNext) {
         EXPECT_EQ(Shows(IDC_HS_STEP2_CHECK), e.check2);
         EXPECT_EQ(ui.bolds.count(IDC_HS_STEP1_LABEL) == 1, e.arrow1);
         EXPECT_EQ(ui.bolds.count(IDC_HS_STEP2_NUMBER) == 1, e.arrow2);
+        // The reset panel's picture of the handheld's box, with that panel only.
+        EXPECT_EQ(Shows(IDC_HS_PICTURE), e.arrow2);
+        EXPECT_EQ(ui.pictures.count(IDC_HS_PICTURE) == 1, step == 2);
+        if (step == 2) {
+            EXPECT_EQ(ui.pictures.at(IDC_HS_PICTURE), PageUi::Picture::ResetPromptScreen);
+        }
         for (int line :
              {IDC_HS_STATUS_PRESS, IDC_HS_STATUS_WAITING, IDC_HS_STATUS_RESET, IDC_HS_STATUS_NEXT})
             EXPECT_EQ(Shows(line), line == e.status);
@@ -111,6 +117,70 @@ TEST_F(WizardFormTest, TheConnectTimerRetriesSilentlyUntilTheHandheldIsReset) {
 
     page->Command(IDC_PAGE_NEXT);
     EXPECT_EQ(fileChoices, 1);
+}
+
+// An attempt waits some two seconds for a loader that is not there: the page answers all the
+// while, and its timer cannot start a second attempt inside the first.
+TEST_F(WizardFormTest, TheConnectAttemptKeepsThePageAnswering) {
+    ThroughTheHotSync();
+    int pumps = 0;
+    bool timerRan = false;
+    ui.onMessages = [&] {
+        ++pumps;
+        timerRan = timerRan || ui.timers.count(TWizardForm::Connect) != 0;
+    };
+    page->Timer(TWizardForm::Connect);
+    EXPECT_GE(pumps, 20) << "the page's messages at least every 40 ms";
+    EXPECT_FALSE(timerRan);
+    EXPECT_EQ(ui.timers.at(TWizardForm::Connect), 250u) << "the next attempt once this one ended";
+    EXPECT_FALSE(callback.IdleWanted()) << "the hook is the upload page's to bind after";
+}
+
+// Back, Cancel and the close box pressed while an attempt runs are done once it has ended,
+// whether the loader answered or not, and no further attempt is started.
+TEST_F(WizardFormTest, WhatTheUserAsksDuringAnAttemptIsDoneWhenItEnds) {
+    struct Row {
+        const char* what;
+        int control;  // pressed while the attempt waits; 0: the close box
+        bool loaderRuns;
+        const char* done;  // the page's last request
+    };
+    const Row rows[] = {
+        {"Back, nobody answering", IDC_PAGE_BACK, false, "send prev"},
+        {"Back, the loader answering", IDC_PAGE_BACK, true, "send prev"},
+        {"Cancel", IDC_PAGE_CANCEL, false, "post close"},
+        {"Cancel, the loader answering", IDC_PAGE_CANCEL, true, "post close"},
+        {"the close box", 0, false, "post close"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        handheld.Reset(HandheldMode::Os);
+        ThroughTheHotSync();
+        if (r.loaderRuns) Reset();
+        ui.events.clear();
+        bool pressed = false, closeRefused = false;
+        ui.onMessages = [&] {
+            if (pressed) return;
+            pressed = true;
+            if (r.control)
+                page->Command(r.control);
+            else
+                page->CloseBox();
+            // The main window asks the page when the posted close arrives.
+            if (r.control != IDC_PAGE_BACK) closeRefused = !page->CloseQuery();
+            EXPECT_TRUE(ui.events.empty() || ui.events.back() != "send prev")
+                << "not under the attempt";
+        };
+        page->Timer(TWizardForm::Connect);
+        ui.onMessages = nullptr;
+        ASSERT_TRUE(pressed);
+        EXPECT_EQ(closeRefused, r.control != IDC_PAGE_BACK);
+        EXPECT_EQ(ui.events.back(), r.done);
+        EXPECT_TRUE(ui.timers.empty());
+        EXPECT_TRUE(ui.asked.empty() && ui.told.empty()) << "no battery or link box";
+        EXPECT_EQ(page->Step(), 2);
+        EXPECT_TRUE(page->CloseQuery()) << "between attempts the program may end";
+    }
 }
 
 TEST_F(WizardFormTest, ASecondVisitOpensThePortAgain) {
@@ -153,7 +223,7 @@ TEST_F(WizardFormTest, ThePictureOfTheResetBoxOnlyGivesAHint) {
 
 TEST_F(WizardFormTest, WithoutPalmDesktopItSaysSoGoesBackAndStillPrepares) {
     world->files.erase(kHotSyncExe);
-    page = std::make_unique<TWizardForm>(ui, settings, HotSync(), *link, [] {});
+    page = std::make_unique<TWizardForm>(ui, settings, HotSync(), *link, callback, [] {});
     page->Activate();
     ASSERT_EQ(ui.told.size(), 1u);
     EXPECT_EQ(ui.told[0].rfind(kNoPalmDesktopCaption, 0), 0u);

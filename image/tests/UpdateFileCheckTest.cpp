@@ -128,4 +128,24 @@ TEST(CheckUpdateFile, OnlyRegularFilesAreRead) {
     fs::remove_all(dir);
 }
 
+// A front end stays alive through the check of a big file: it gets the thread every 32 KiB
+// read, all the way through. The integrity check vouches for the maps once, so the file is
+// read twice (integrity, then the sections' checksums), not once more per map.
+TEST(CheckUpdateFile, HandsTheThreadOverAsItReads) {
+    UpdPlan plan;
+    constexpr uint32_t kSection = 0x40000;
+    for (uint32_t i = 0; i < 4; ++i)
+        plan.os.push_back({i * kSection, Pattern(kSection, i + 1), {}});
+    TempFile file(BuildUpd(plan));
+    constexpr int kPieces = 4 * kSection / (64 * 512);  // one whole pass
+    int calls = 0;
+    EXPECT_EQ(CheckUpdateFile(file.Path(), [&] { ++calls; }), rc::Success);
+    EXPECT_GE(calls, 2 * kPieces);
+    EXPECT_LT(calls, 3 * kPieces);
+
+    calls = 0;
+    EXPECT_EQ(UpdateFileOsSize(file.Path(), [&] { ++calls; }), 4 * kSection);
+    EXPECT_GE(calls, kPieces) << "reading a map checks the whole file's integrity";
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "link/CommPort.h"
 #include "link/tests/EngineFixture.h"
 #include "sim/Bootlet.h"
 
@@ -298,6 +299,29 @@ TEST(UpdateProcedure, WaitsEndWhenTheUiStopsWaitingOrTheUserStops) {
         EXPECT_EQ(run.ui.waits, r.waits) << r.what;
         EXPECT_TRUE(run.Untouched()) << r.what;
     }
+}
+
+// Before the first write the whole file is read over and over, a big file for a good part of a
+// second: a front end bound to the port's idle gets the thread all through, as in a wait.
+TEST(UpdateProcedure, ReadingTheFileHandsTheThreadOver) {
+    UpdPlan plan = SmallOs();
+    constexpr uint32_t kBytes = 0x100000;
+    plan.os = {{0, Pattern(kBytes, 1), {}}};
+    constexpr int kPieces = kBytes / 32768;  // the turns of one read of the whole file
+    Session run(plan);
+    int turns = 0;
+    run.e.callback.SetIdleHook([&] { ++turns; });
+    // Time passes as the file is read: each look at the clock half the port's interval, so
+    // that every hand-over it offers falls due.
+    run.e.clock.SetAutoAdvanceNs(uint64_t{TCommPort::kIdleEveryMs} * 1'000'000 / 2);
+    ASSERT_TRUE(run.update.CheckFile().Done());
+    EXPECT_GE(turns, 2 * kPieces) << "the integrity check and the sections' checksums";
+    ASSERT_TRUE(run.update.Connect("COM1", nullptr, 0, 0).Done());
+    turns = 0;
+    ASSERT_TRUE(run.update.CheckHandheld().Done());
+    EXPECT_GE(turns, 4 * kPieces) << "the check again, the size queries and the map";
+    run.e.clock.SetAutoAdvanceNs(0);
+    run.e.callback.SetIdleHook(nullptr);
 }
 
 TEST(UpdateProcedure, AStopBeforeTheFirstWriteTouchesNothing) {

@@ -134,6 +134,12 @@ TEST(Imagemanager, OverlaysLandOnTheDisplayOfEitherFamily) {
             ExpectSquare(picture, plain, f.origin, f.display, kPrompt);
             EXPECT_EQ(resources->asked, (std::vector<int>{5000 + f.base, 5002 + f.base}));
 
+            // The prompt alone is the family's display image, at its own size.
+            resources->asked.clear();
+            ASSERT_TRUE(manager.LoadResetPromptScreen(picture));
+            EXPECT_EQ(picture.width, f.display);
+            EXPECT_EQ(resources->asked, (std::vector<int>{5002 + f.base}));
+
             ASSERT_TRUE(manager.LoadDevicePicture(picture));
             EXPECT_EQ(picture.pixels, plain.pixels) << "plain again";
         }

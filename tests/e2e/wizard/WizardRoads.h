@@ -74,41 +74,49 @@ protected:
 
     // Welcome, normal mode, the backup HotSync pressed on HotSync Manager's window, the reset
     // pressed on the handheld once the page asks for it, and Next once the loader answers.
-    void NormalRoadToUpload(const std::string& language = "en", bool shots = false) {
-        WaitPage(kWelcome);
-        if (shots) desk_->Shot(kWelcome, language, "1210-welcome");
-        Press(kWelcome, Text("&Normal Mode >"));
-        WaitPage(kHotSyncPage);
-        if (shots) desk_->Shot(kHotSyncPage, language, "1209-hotsync");
+    void NormalRoadToUpload() {
+        WaitPage(language_.welcome);
+        Shot(language_.welcome, "1210-welcome");
+        Press(language_.welcome, Id(IDC_WELCOME_NORMAL));
+        WaitPage(language_.hotSync);
+        Shot(language_.hotSync, "1209-hotsync");
         desk_->PressHotSync();
-        WaitVisible(kHotSyncPage, IDC_HS_STATUS_RESET, std::chrono::seconds(60));
-        if (shots) desk_->Shot(kHotSyncPage, language, "1209-hotsync-reset");
+        WaitVisible(language_.hotSync, IDC_HS_STATUS_RESET, std::chrono::seconds(60));
+        Shot(language_.hotSync, "1209-hotsync-reset");
         desk_->Press("reset");
-        WaitNext(kHotSyncPage, std::chrono::seconds(30));
-        Press(kHotSyncPage, Id(IDC_PAGE_NEXT));
+        WaitNext(language_.hotSync, std::chrono::seconds(30));
+        Shot(language_.hotSync, "1209-hotsync-connected");
+        Press(language_.hotSync, Id(IDC_PAGE_NEXT));
     }
 
     // Welcome, advanced mode confirmed, the reset page, and the connection page's test
     // passed on the handheld started in its ROM's serial mode.
-    void AdvancedRoadToBrowse(bool shots = false) {
-        WaitPage(kWelcome);
-        Press(kWelcome, Text("&Advanced Mode"));
+    void AdvancedRoadToBrowse() {
+        WaitPage(language_.welcome);
+        Press(language_.welcome, Id(IDC_WELCOME_ADVANCED));
         AnswerBox("OK");
-        WaitPage(kResetPage);
-        if (shots) desk_->Shot(kResetPage, "en", "1214-reset");
-        Press(kResetPage, Id(IDC_PAGE_NEXT));
-        PassConnectionTest(shots);
+        WaitPage(language_.reset);
+        Shot(language_.reset, "1214-reset");
+        Press(language_.reset, Id(IDC_PAGE_NEXT));
+        PassConnectionTest();
     }
-    void PassConnectionTest(bool shots = false) {
-        WaitPage(kConnectionPage);
-        if (shots) desk_->Shot(kConnectionPage, "en", "1202-connection");
-        Press(kConnectionPage, Text("COM &3"));
-        Press(kConnectionPage, Id(IDC_CONN_TEST));
-        WaitNext(kConnectionPage, std::chrono::seconds(30));
-        if (shots) desk_->Shot(kConnectionPage, "en", "1202-connection-passed");
-        Press(kConnectionPage, Id(IDC_PAGE_NEXT));
+    void PassConnectionTest() {
+        WaitPage(language_.connection);
+        Shot(language_.connection, "1202-connection");
+        Press(language_.connection, Id(IDC_CONN_COM1 + 2));
+        Press(language_.connection, Id(IDC_CONN_TEST));
+        WaitNext(language_.connection, std::chrono::seconds(30));
+        Shot(language_.connection, "1202-connection-passed");
+        Press(language_.connection, Id(IDC_PAGE_NEXT));
     }
 
+    // A picture of the page when the scenario keeps them (see shots_).
+    void Shot(const char* page, const char* name) {
+        if (shots_) desk_->Shot(page, language_.code, name);
+    }
+
+    Language language_ = kEnglish;
+    bool shots_ = false;
     std::unique_ptr<Desk> desk_;
 };
 

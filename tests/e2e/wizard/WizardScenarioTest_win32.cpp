@@ -27,7 +27,7 @@ TEST_F(Wizard, NormalModeTheWholeRoad) {
     const auto ramBefore = desk.RamFiles();
     desk.StartHandheld("--mode os --no-pacing");
     desk.StartWizard();
-    NormalRoadToUpload("en", true);
+    NormalRoadToUpload();
 
     // The file holds RAM data, which normal mode does not install.
     const auto box = desk.driver.WaitMessageBox("RAM update not supported in Normal Mode");
@@ -35,16 +35,13 @@ TEST_F(Wizard, NormalModeTheWholeRoad) {
     WaitNext(kUploadPage, kFlashWait);
     EXPECT_EQ(desk.driver.Text(desk.driver.WaitControl(kUploadPage, Id(IDC_UPLOAD_GROUP))),
               "Upload Complete !!! ");
-    desk.Shot(kUploadPage, "en", "1205-upload-complete");
     Press(kUploadPage, Id(IDC_PAGE_NEXT));
 
     WaitPage(kFinalPage);
-    desk.Shot(kFinalPage, "en", "1217-final-hotsync");
     desk_->PressHotSync();
     WaitNext(kFinalPage, std::chrono::seconds(60));
     Press(kFinalPage, Id(IDC_PAGE_NEXT));
     WaitPage(kFinishPage);
-    desk.Shot(kFinishPage, "en", "1206-finish");
     Press(kFinishPage, Text("&Finish"));
     desk.WaitWizardEnd();
 
@@ -63,10 +60,9 @@ TEST_F(Wizard, AdvancedModeInstallsTheRamSections) {
     const auto keyBefore = desk.HotSyncKey();
     desk.StartHandheld("--mode debugger --no-pacing");
     desk.StartWizard();
-    AdvancedRoadToBrowse(true);
+    AdvancedRoadToBrowse();
     WaitPage(kBrowsePage);
     desk.driver.Type(kBrowsePage, Id(IDC_BROWSE_EDIT), desk.kit + "\\good.upd");
-    desk.Shot(kBrowsePage, "en", "1215-browse");
     Press(kBrowsePage, Id(IDC_PAGE_NEXT));
     WaitPage(kUploadPage);
     WaitNext(kUploadPage, kFlashWait);

@@ -29,6 +29,58 @@ inline constexpr const char* kFinalPage = "Restoring Programs and Data";
 inline constexpr const char* kFinishPage = "Complete";
 inline constexpr const char* kHotSyncManager = "HotSync Manager";
 
+// The pages' captions in one language, as the windows hold them (the ANSI code page), and the
+// word that chooses the language on the wizard's command line.
+struct Language {
+    const char* code;     // names the folder of its screenshots
+    const char* keyword;  // on the command line; none for the program's own
+    const char* welcome;
+    const char* hotSync;
+    const char* reset;
+    const char* connection;
+    const char* browse;
+    const char* upload;
+    const char* final;
+    const char* finish;
+    const char* fileSelection;
+};
+inline constexpr Language kEnglish{"en",
+                                   "",
+                                   kWelcome,
+                                   kHotSyncPage,
+                                   kResetPage,
+                                   kConnectionPage,
+                                   kBrowsePage,
+                                   kUploadPage,
+                                   kFinalPage,
+                                   kFinishPage,
+                                   "Select the update file to use."};
+inline constexpr Language kGerman{"de",
+                                  "GERMAN",
+                                  "Willkommen",
+                                  "HotSync-Assistent",
+                                  "Palm zur\xFC"
+                                  "cksetzen",
+                                  "Kommunikationsverbindung herstellen",
+                                  "ROM-Image ausw\xE4hlen",
+                                  "Image \xFC"
+                                  "bertragen",
+                                  "Programme und Daten wiederherstellen",
+                                  "Fertig",
+                                  "W\xE4hlen Sie die zu verwendende Update-Datei aus."};
+inline constexpr Language kFrench{"fr",
+                                  "FRENCH",
+                                  "Bienvenue",
+                                  "Assistant HotSync",
+                                  "R\xE9initialisation du Palm",
+                                  "\xC9tablissement d'une liaison de communication",
+                                  "S\xE9lection d'une image ROM",
+                                  "Transfert de l'image",
+                                  "Restauration des programmes et des donn\xE9"
+                                  "es",
+                                  "Termin\xE9",
+                                  "S\xE9lectionnez le fichier de mise \xE0 jour \xE0 utiliser."};
+
 // The Linux half: palmsim and what only Linux can tell about it.
 class Linux {
 public:
