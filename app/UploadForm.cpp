@@ -10,6 +10,7 @@
 #include "app/WizardFlow.h"
 #include "base/MessageBoxEdge.h"
 #include "base/StringIds.h"
+#include "link/CommPort.h"
 #include "link/Guicallback.h"
 #include "link/Pilotmanager.h"
 #include "link/UpdateProcedure.h"
@@ -69,7 +70,7 @@ constexpr ErrorRow kErrors[] = {
 // The update procedure's questions and refusals as this page's boxes.
 class PageUpdateUi final : public UpdateUi {
 public:
-    explicit PageUpdateUi(PageUi& ui) : ui_(ui) {}
+    PageUpdateUi(PageUi& ui, const GuiCallback& callback) : ui_(ui), callback_(callback) {}
     void Progress(UpdateStage) override {}
     bool Ask(UpdateQuestion question, const UpdateFacts&) override {
         // A file for another model was agreed to where it was chosen.
@@ -94,10 +95,12 @@ public:
     }
     void ReportHandheld(const UpdateFacts&) override {}
     bool KeepWaiting(UpdateStage) override { return false; }
-    bool StopRequested() override { return false; }
+    // An abort the user confirmed while the file was judged stops it before the erase.
+    bool StopRequested() override { return callback_.Aborted(); }
 
 private:
     PageUi& ui_;
+    const GuiCallback& callback_;
 };
 
 }  // namespace
@@ -191,7 +194,7 @@ void TUploadForm::Upload() {
         }
     }
 
-    PageUpdateUi updateUi(ui_);
+    PageUpdateUi updateUi(ui_, callback_);
     UpdateProcedure procedure(link_, updateUi, settings_.updateFile);
     if (result == rc::Success) {
         // The whole file, the flash it needs and the RAM data, judged before anything on the
@@ -201,6 +204,13 @@ void TUploadForm::Upload() {
         if (outcome.refused) {
             (void)link_.Disconnect();
             Failed();
+            return;
+        }
+        if (outcome.code == rc::UserAbort && callback_.Aborted()) {
+            // Aborted before anything was erased: the handheld is as it was, and the user may
+            // start again.
+            ui_.Ask(sid::UploadAborted, sid::UploadAbortedCaption, mb::Ok | mb::IconExclamation);
+            Enter(State::Ready);
             return;
         }
         if (outcome.code == rc::UserAbort) {
@@ -247,11 +257,16 @@ TResult TUploadForm::SendLoader() {
     if (const TResult r = UtlLoadFile(settings_.loaderPath.c_str(), buffer.data(), &size)) return r;
     // The handheld must be waiting in its ROM's serial mode; until it is, the user is the one
     // who decides to stop.
-    while (link_.UploadLoader(buffer.data(), size, kLoaderBufferSize) != rc::Success) {
+    for (;;) {
+        // The link the connection page opened is gone once the user went back from here: no
+        // offer can reach the handheld then, and waiting would only spin until the user gave
+        // up. That is the loader failing, so the user is sent to test the link again.
+        if (!link_.Port() || !link_.Port()->IsOpen()) return rc::NotConnected;
+        if (link_.UploadLoader(buffer.data(), size, kLoaderBufferSize) == rc::Success)
+            return rc::Success;
         ui_.ProcessMessages();
         if (!uploading_) return rc::UserAbort;
     }
-    return rc::Success;
 }
 
 void TUploadForm::Progress(int32_t value) {

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# The kit's main job on its simulated world, from a fresh machine: set up, build the Linux
-# tools, make a sample OS update file, check it the way the wizard does before it touches a
-# handheld, then update a simulated handheld waiting in its ROM debugger over a serial line
-# at real line speed, and show that its flash now holds the new OS.
+# The kit's main job on its simulated world, from a fresh machine: set up, build both builds,
+# and run the update wizard Kestrelup.exe under Wine on a desk of the simulated world (Palm
+# Desktop's HotSync Manager stand-in, a simulated handheld behind COM3 holding a user's
+# databases): the backup HotSync, the reset, the flash, the restoring HotSync. With a display
+# (DISPLAY set) a person plays the user; without one the wizard is driven through normal mode
+# and the pictures of its pages and the handheld's state are shown where they are. Then the
+# same engine on Linux: kestrel-flash checks a sample update file the way the wizard does
+# and updates a simulated handheld in its ROM debugger at real line speed.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
@@ -10,6 +14,31 @@ cd "$here"
 "$here/scripts/setup.sh"
 cmake --preset release -Wno-dev >/dev/null
 cmake --build --preset release --target mkupd kestrel-flash palmsim >/dev/null
+cmake --preset windows -Wno-dev >/dev/null
+cmake --build --preset windows >/dev/null
+
+scenarios=$here/build/windows/tests/e2e/wizard/wizard_scenario_tests.exe
+desk=$here/build/demo/wizard
+source "$here/scripts/wine-env.sh"
+if [ -n "${DISPLAY:-}" ]; then
+  echo "== Kestrelup.exe on the simulated desk: you are the user"
+  bash tests/e2e/wizard/wizard_world.sh "$scenarios" "$here/build/release" "$desk" \
+    --gtest_also_run_disabled_tests --gtest_filter=Demo.DISABLED_Interactive || true
+  wineserver -k 2>/dev/null || true
+  echo "the handheld afterwards: $desk/handheld"
+else
+  echo "== Kestrelup.exe on the simulated desk, driven through normal mode (no display: Xvfb)"
+  "$here/scripts/with-display" bash -c '
+    wineserver -p 2>/dev/null
+    wine cmd /c exit </dev/null >/dev/null 2>&1
+    bash tests/e2e/wizard/wizard_world.sh "$1" "$2" "$3" \
+      --gtest_filter=Languages/Tour.NormalModeEveryPage/en
+    status=$?
+    wineserver -k 2>/dev/null
+    exit $status' demo "$scenarios" "$here/build/release" "$desk" | grep -E "screenshot|OK|FAILED"
+  echo "pictures of every page: $desk/shots/en"
+  echo "the handheld afterwards: $desk/tour-normal-en (flash.bin, ram/, handheld.conf)"
+fi
 
 bin=$here/build/release
 work=$here/build/demo

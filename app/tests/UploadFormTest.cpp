@@ -147,6 +147,23 @@ TEST_F(UploadFormTest, TheAbortButtonAsksFirst) {
     EXPECT_EQ(ui.told.size(), 1u);
 }
 
+// An abort confirmed while the file is still being judged stops the upload before the RAM
+// store is erased.
+TEST_F(UploadFormTest, AnAbortBeforeTheEraseLeavesTheHandheldUntouched) {
+    ConnectLoader();
+    ui.onMessages = [&] {
+        if (!page->Uploading() || callback.Aborted()) return;
+        ui.answers = {mb::IdYes};
+        page->Command(IDC_UPLOAD_ABORT);
+    };
+    Upload();
+    EXPECT_TRUE(Untouched());
+    EXPECT_EQ(ui.asked.back(),
+              (Q{sid::UploadAborted, sid::UploadAbortedCaption, mb::Ok | mb::IconExclamation}));
+    EXPECT_EQ(page->Current(), State::Ready);
+    EXPECT_EQ(std::count(ui.events.begin(), ui.events.end(), "post close"), 0);
+}
+
 class DamagedFile : public UploadFormTest {
 protected:
     static UpdPlan Damaged() {
@@ -272,6 +289,18 @@ TEST_F(NotInItsRom, TheLoaderIsOfferedUntilTheUserGivesUp) {
     Upload();
     EXPECT_EQ(ui.asked.back(),
               (Q{sid::UploadAborted, sid::UploadAbortedCaption, mb::Ok | mb::IconExclamation}));
+    EXPECT_EQ(ui.texts[IDC_UPLOAD_GROUP], "Upload Failed ");
+    EXPECT_TRUE(Untouched());
+}
+
+// Back closes the link the connection page opened, so the next visit cannot reach the ROM: it
+// says the loader failed at once instead of offering it to a closed port until the user gives
+// up.
+TEST_F(AdvancedMode, AfterBackTheClosedLinkIsALoaderFailureNotAWait) {
+    page->Command(IDC_PAGE_BACK);
+    Upload();
+    EXPECT_EQ(ui.asked.back(),
+              (Q{sid::LoaderUploadFailed, sid::LoaderUploadFailedCaption, mb::Ok | mb::IconStop}));
     EXPECT_EQ(ui.texts[IDC_UPLOAD_GROUP], "Upload Failed ");
     EXPECT_TRUE(Untouched());
 }
