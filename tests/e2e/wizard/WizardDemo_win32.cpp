@@ -35,7 +35,7 @@ HWND MakeHandheldButtons() {
     kind.lpszClassName = "KestrelSimulatedHandheld";
     RegisterClassA(&kind);
     HWND window = CreateWindowExA(WS_EX_TOPMOST, kind.lpszClassName, "Simulated handheld",
-                                  WS_CAPTION | WS_VISIBLE, 10, 500, 260, 110, nullptr, nullptr,
+                                  WS_CAPTION | WS_VISIBLE, 10, 600, 260, 110, nullptr, nullptr,
                                   kind.hInstance, nullptr);
     CreateWindowA("BUTTON", "Reset", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10, 10, 230, 26, window,
                   reinterpret_cast<HMENU>(kReset), kind.hInstance, nullptr);
@@ -50,13 +50,18 @@ TEST(Demo, DISABLED_Interactive) {
     desk.PutUpdate("good");
     desk.StartHandheld("--mode os");
     g_desk = &desk;
-    HWND buttons = MakeHandheldButtons();
     desk.StartWizard();
+    desk.driver.WaitWindow(kMain);
+    // Made after the wizard's full-screen window, and kept above it.
+    HWND buttons = MakeHandheldButtons();
     std::printf(
         "The wizard runs: HotSync Manager's window holds the HotSync button, the window "
         "\"Simulated handheld\" the handheld's reset buttons.\n");
     std::fflush(stdout);
-    while (!desk.driver.WaitExit(std::chrono::milliseconds(0))) {
+    for (int round = 0; !desk.driver.WaitExit(std::chrono::milliseconds(0)); ++round) {
+        if (round % 25 == 0)
+            SetWindowPos(buttons, HWND_TOPMOST, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&message);
