@@ -10,7 +10,7 @@
 
 #include "support/PaletteImage.h"
 
-struct DibSpec {
+struct DibLayout {
     int32_t width = 4;
     int32_t height = 3;  // negative: rows stored top-down
     uint32_t headerSize = 40;
@@ -33,7 +33,7 @@ inline void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-inline std::vector<uint8_t> MakeDib(const DibSpec& s) {
+inline std::vector<uint8_t> MakeDib(const DibLayout& s) {
     // Room for the fields even when the header claims to be shorter than they are.
     std::vector<uint8_t> out(std::max<size_t>(s.headerSize, 40), 0);
     Put32(out, 0, s.headerSize);

@@ -43,12 +43,12 @@ const Family kType4{0, 165, 234, 112, {25, 25}};
 const Family kOther{100, 165, 246, 114, {28, 32}};
 
 std::vector<uint8_t> Bitmap(int width, int height, std::function<uint8_t(int, int)> pixel) {
-    DibSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.colorsUsed = 4;
-    spec.pixel = std::move(pixel);
-    return MakeDib(spec);
+    DibLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.colorsUsed = 4;
+    layout.pixel = std::move(pixel);
+    return MakeDib(layout);
 }
 
 // Handheld pictures of the case colour with a single marked pixel where the blank display's

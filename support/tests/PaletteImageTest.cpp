@@ -9,7 +9,7 @@
 
 namespace {
 
-// Expects `image` to hold DibSpec's default pixels: x + 10 y, from the top.
+// Expects `image` to hold DibLayout's default pixels: x + 10 y, from the top.
 void ExpectDefaultPixels(const TPaletteImage& image, int width, int height) {
     ASSERT_EQ(image.width, width);
     ASSERT_EQ(image.height, height);
@@ -19,10 +19,10 @@ void ExpectDefaultPixels(const TPaletteImage& image, int width, int height) {
 }
 
 TEST(PaletteImage, ReadsBottomUpRowsPaddedToFourBytes) {
-    DibSpec spec;
-    spec.width = 5;  // 3 bytes of padding a row
-    spec.height = 3;
-    const auto bytes = MakeDib(spec);
+    DibLayout layout;
+    layout.width = 5;  // 3 bytes of padding a row
+    layout.height = 3;
+    const auto bytes = MakeDib(layout);
     TPaletteImage image;
     std::string why;
     ASSERT_TRUE(ReadPackedDib(bytes.data(), bytes.size(), image, &why)) << why;
@@ -33,10 +33,10 @@ TEST(PaletteImage, ReadsBottomUpRowsPaddedToFourBytes) {
 
 TEST(PaletteImage, ReadsTopDownRowsAndRowsWithoutPadding) {
     for (int32_t height : {-3, 2}) {
-        DibSpec spec;
-        spec.width = 8;
-        spec.height = height;
-        const auto bytes = MakeDib(spec);
+        DibLayout layout;
+        layout.width = 8;
+        layout.height = height;
+        const auto bytes = MakeDib(layout);
         TPaletteImage image;
         ASSERT_TRUE(ReadPackedDib(bytes.data(), bytes.size(), image)) << height;
         ExpectDefaultPixels(image, 8, std::abs(height));
@@ -44,17 +44,17 @@ TEST(PaletteImage, ReadsTopDownRowsAndRowsWithoutPadding) {
 }
 
 TEST(PaletteImage, ColourTableSizes) {
-    DibSpec spec;
-    spec.colorsUsed = 0;  // all 256
-    auto bytes = MakeDib(spec);
+    DibLayout layout;
+    layout.colorsUsed = 0;  // all 256
+    auto bytes = MakeDib(layout);
     TPaletteImage image;
     ASSERT_TRUE(ReadPackedDib(bytes.data(), bytes.size(), image));
     EXPECT_EQ(image.palette.size(), 256u);
     EXPECT_EQ(image.palette[255], (TPaletteColor{255, 254, 0}));
 
     // Pixels may point past a short table; they read black, as the platform shows them.
-    spec.colorsUsed = 1;
-    bytes = MakeDib(spec);
+    layout.colorsUsed = 1;
+    bytes = MakeDib(layout);
     ASSERT_TRUE(ReadPackedDib(bytes.data(), bytes.size(), image));
     ExpectDefaultPixels(image, 4, 3);
     EXPECT_EQ(image.ColorAt(0, 0), (TPaletteColor{0, 0, 255}));
@@ -63,9 +63,9 @@ TEST(PaletteImage, ColourTableSizes) {
 
 TEST(PaletteImage, LongerHeadersPutTheTableAfterThemselves) {
     for (uint32_t headerSize : {108u, 124u}) {
-        DibSpec spec;
-        spec.headerSize = headerSize;
-        const auto bytes = MakeDib(spec);
+        DibLayout layout;
+        layout.headerSize = headerSize;
+        const auto bytes = MakeDib(layout);
         TPaletteImage image;
         ASSERT_TRUE(ReadPackedDib(bytes.data(), bytes.size(), image)) << headerSize;
         ExpectDefaultPixels(image, 4, 3);
@@ -76,27 +76,27 @@ TEST(PaletteImage, LongerHeadersPutTheTableAfterThemselves) {
 TEST(PaletteImage, RefusesWhatIsNotAnEightBitPaletteBitmap) {
     struct Case {
         const char* what;
-        std::function<void(DibSpec&)> damage;
+        std::function<void(DibLayout&)> damage;
     };
     const Case cases[] = {
-        {"core header", [](DibSpec& s) { s.headerSize = 12; }},
-        {"no width", [](DibSpec& s) { s.width = 0; }},
-        {"negative width", [](DibSpec& s) { s.width = -4; }},
-        {"no height", [](DibSpec& s) { s.height = 0; }},
-        {"two planes", [](DibSpec& s) { s.planes = 2; }},
-        {"1 bit", [](DibSpec& s) { s.bitCount = 1; }},
-        {"4 bits", [](DibSpec& s) { s.bitCount = 4; }},
-        {"16 bits", [](DibSpec& s) { s.bitCount = 16; }},
-        {"24 bits", [](DibSpec& s) { s.bitCount = 24; }},
-        {"32 bits", [](DibSpec& s) { s.bitCount = 32; }},
-        {"run-length rows", [](DibSpec& s) { s.compression = 1; }},
-        {"bit fields", [](DibSpec& s) { s.compression = 3; }},
-        {"too many colours", [](DibSpec& s) { s.colorsUsed = 257; }},
+        {"core header", [](DibLayout& s) { s.headerSize = 12; }},
+        {"no width", [](DibLayout& s) { s.width = 0; }},
+        {"negative width", [](DibLayout& s) { s.width = -4; }},
+        {"no height", [](DibLayout& s) { s.height = 0; }},
+        {"two planes", [](DibLayout& s) { s.planes = 2; }},
+        {"1 bit", [](DibLayout& s) { s.bitCount = 1; }},
+        {"4 bits", [](DibLayout& s) { s.bitCount = 4; }},
+        {"16 bits", [](DibLayout& s) { s.bitCount = 16; }},
+        {"24 bits", [](DibLayout& s) { s.bitCount = 24; }},
+        {"32 bits", [](DibLayout& s) { s.bitCount = 32; }},
+        {"run-length rows", [](DibLayout& s) { s.compression = 1; }},
+        {"bit fields", [](DibLayout& s) { s.compression = 3; }},
+        {"too many colours", [](DibLayout& s) { s.colorsUsed = 257; }},
     };
     for (const Case& c : cases) {
-        DibSpec spec;
-        c.damage(spec);
-        const std::vector<uint8_t> bytes = MakeDib(spec);
+        DibLayout layout;
+        c.damage(layout);
+        const std::vector<uint8_t> bytes = MakeDib(layout);
         TPaletteImage image = Plain(2, 2, {{1, 2, 3}}, 0);
         std::string why;
         EXPECT_FALSE(ReadPackedDib(bytes.data(), bytes.size(), image, &why)) << c.what;
@@ -109,10 +109,10 @@ TEST(PaletteImage, RefusesWhatIsNotAnEightBitPaletteBitmap) {
 TEST(PaletteImage, RefusesSizesNoPictureOfOursHasWithoutAllocating) {
     // The header asks for 2^28 pixels that the bytes do not hold.
     for (int32_t side : {16385, 1 << 30, -(1 << 30)}) {
-        DibSpec spec;
-        spec.width = 2;
-        spec.height = 2;
-        auto bytes = MakeDib(spec);
+        DibLayout layout;
+        layout.width = 2;
+        layout.height = 2;
+        auto bytes = MakeDib(layout);
         Put32(bytes, 8, static_cast<uint32_t>(side));
         TPaletteImage image;
         EXPECT_FALSE(ReadPackedDib(bytes.data(), bytes.size(), image)) << side;
@@ -123,9 +123,9 @@ TEST(PaletteImage, RefusesSizesNoPictureOfOursHasWithoutAllocating) {
 }
 
 TEST(PaletteImage, EveryShortenedBitmapIsRefused) {
-    DibSpec spec;
-    spec.width = 5;
-    const auto bytes = MakeDib(spec);
+    DibLayout layout;
+    layout.width = 5;
+    const auto bytes = MakeDib(layout);
     for (size_t size = 0; size < bytes.size(); ++size) {
         // A copy of exactly `size` bytes, so that the sanitizer sees any read past it.
         const std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(size));

@@ -71,7 +71,7 @@ struct Family {
     int width, height, display;
 };
 
-TEST(Pictures, SizesOfTheSpecificationAndEightBitsEach) {
+TEST(Pictures, TheStatedSizesAndEightBitsEach) {
     for (const Family& f : {Family{4, 0, 165, 234, 112}, Family{0, 100, 165, 246, 114}}) {
         const TPaletteImage handheld = Read(5000 + f.base);
         EXPECT_EQ(handheld.width, f.width);

@@ -50,7 +50,7 @@ TEST(Xgauge, PercentPixelsAndText) {
     constexpr int32_t lo = std::numeric_limits<int32_t>::min();
     constexpr int32_t hi = std::numeric_limits<int32_t>::max();
     const FillCase cases[] = {
-        {0, 100, 33, 304, 33.0f, 100, "33%"},     // the specification's case
+        {0, 100, 33, 304, 33.0f, 100, "33%"},     // a third, rounded down
         {7, 7, 7, 304, 100.0f, 304, "100%"},      // an empty range is a full bar
         {0, 100, 0, 304, 0.0f, 0, "0%"},          //
         {0, 100, 100, 304, 100.0f, 304, "100%"},  //

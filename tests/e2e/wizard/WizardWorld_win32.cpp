@@ -90,8 +90,7 @@ Desk::Desk(const std::string& stateName, int databases)
         Copy(here + "\\" + file, palm + "\\" + file);
     for (const char* file :
          {"Kestrelup.exe", "Kestrelup.DEU", "Kestrelup.FRA", "kvrnotify.dll", "stashkick.dll"})
-        if (GetFileAttributesA((here + "\\" + file).c_str()) != INVALID_FILE_ATTRIBUTES)
-            Copy(here + "\\" + file, kit + "\\" + file);
+        Copy(here + "\\" + file, kit + "\\" + file);
     // Not a library: HotSync Manager then makes the backup itself, as it does with a conduit
     // it cannot load.
     ScratchWorld::WriteFile(kit + "\\stashmate.dll", "not a library");
