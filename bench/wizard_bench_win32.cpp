@@ -95,7 +95,8 @@ public:
         if (times_.empty()) return 0;
         std::vector<double> sorted = times_;
         std::sort(sorted.begin(), sorted.end());
-        return sorted[std::min(sorted.size() - 1, static_cast<size_t>(p * sorted.size()))];
+        return sorted[std::min(sorted.size() - 1,
+                               static_cast<size_t>(p * static_cast<double>(sorted.size())))];
     }
     size_t Over(double ms) const {
         return static_cast<size_t>(

@@ -10,19 +10,22 @@
 # Options: --size N      bytes of OS image (4M; e.g. 256K for a quick look), a multiple of 4K
 #          --skip PART   leave out kestrel-flash, upload or hotsync (may be repeated)
 # KESTREL_BUILD_DIR: the optimised native build (build/release); KESTREL_WINDOWS_BUILD: the
-# Windows build (build/windows); KESTREL_WINEPREFIX: the Wine prefix (see scripts/wine-env.sh).
+# Windows build (build/windows, or build/windows64 on the 64-bit Windows road, see
+# scripts/windows-road.sh); KESTREL_WINEPREFIX: the Wine prefix (see scripts/wine-env.sh).
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 native="${KESTREL_BUILD_DIR:-$root/build/release}"
-windows="${KESTREL_WINDOWS_BUILD:-$root/build/windows}"
+source "$root/scripts/windows-road.sh"
+preset=$([ "$KESTREL_WINDOWS_ARCH" = 64 ] && echo windows64 || echo windows)
+windows="${KESTREL_WINDOWS_BUILD:-$root/build/$preset}"
 size=4M
 declare -A skip=()
 while [ $# -gt 0 ]; do
   case $1 in
   --size) size=${2:?--size needs a value}; shift 2 ;;
   --skip) skip[${2:?--skip needs a part}]=1; shift 2 ;;
-  -h | --help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -h | --help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
   *) echo "wizard_run: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -46,7 +49,7 @@ cd "$root"
 echo "building (native: $native, Windows: $windows) ..."
 cmake --preset release -B "$native" >/dev/null
 cmake --build "$native" --target palmsim mkupd kestrel-flash wire_tap >/dev/null
-cmake --preset windows -B "$windows" >/dev/null
+cmake --preset "$preset" -B "$windows" >/dev/null
 cmake --build "$windows" --target wizard_bench >/dev/null
 
 run="$windows/bench/run"

@@ -25,6 +25,13 @@ function(kestrel_library folder)
   endforeach()
 endfunction()
 
+# kestrel_add_tests(): the folder's tests/, in the builds that have tests (KESTREL_TESTS).
+macro(kestrel_add_tests)
+  if(KESTREL_TESTS)
+    add_subdirectory(tests)
+  endif()
+endmacro()
+
 # kestrel_sources(<library> <files...>): adds portable files and, for each NAME given with
 # EDGE, NAME_win32.cpp or NAME_posix.cpp for the platform being built.
 function(kestrel_sources lib)
@@ -36,27 +43,59 @@ function(kestrel_sources lib)
   target_sources(${lib} PRIVATE ${files})
 endfunction()
 
-# kestrel_test(<name> [WINDOWS] SOURCES <files...> [LIBS <libs...>]): a GoogleTest program.
+# kestrel_wine_tests(<tests...> [LABELS <labels...>]): tests that run Windows programs of this
+# build under Wine. Each carries the build's machine type, so that scripts/wine-run and the
+# scripts a test runs take the Wine of that type, whoever started ctest.
+function(kestrel_wine_tests)
+  cmake_parse_arguments(W "" "" "LABELS" ${ARGN})
+  set(labels wine ${W_LABELS})
+  set_tests_properties(${W_UNPARSED_ARGUMENTS} PROPERTIES LABELS "${labels}"
+    ENVIRONMENT KESTREL_WINDOWS_ARCH=${KESTREL_WINDOWS_ARCH})
+endfunction()
+
+# kestrel_machine_def(<var> <file.def>): the module-definition file for the machine being
+# built, in <var>. The files are written for i686, where a __stdcall name carries the bytes of
+# its arguments (HS_Notify@8); x86_64 has one calling convention and no decoration, so there a
+# copy without the decorations is used.
+function(kestrel_machine_def var def)
+  get_filename_component(def ${def} ABSOLUTE)
+  if(NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    set(${var} ${def} PARENT_SCOPE)
+    return()
+  endif()
+  file(READ ${def} text)
+  string(REGEX REPLACE "([A-Za-z_][A-Za-z0-9_]*)@[0-9]+" "\\1" text "${text}")
+  get_filename_component(name ${def} NAME)
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/x86_64/${name})
+  file(GENERATE OUTPUT ${out} CONTENT "${text}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def})
+  set(${var} ${out} PARENT_SCOPE)
+endfunction()
+
+# kestrel_test(<name> [WINDOWS] SOURCES <files...> [LIBS <libs...>] [PROPERTIES <ctest...>]):
+# a GoogleTest program; PROPERTIES go to every ctest test made of it.
 # Natively each test case is its own CTest test; under Wine a whole program is one test, since
 # starting a Windows process per case would cost more than the tests themselves. WINDOWS: the
 # program makes windows, so the Wine session it runs in needs a display (scripts/wine-tests
 # gives the whole session one).
 function(kestrel_test name)
-  cmake_parse_arguments(T "WINDOWS" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "WINDOWS" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} kestrel_options gmock gtest_main)
-  if(CMAKE_CROSSCOMPILING AND T_WINDOWS)
+  if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES LABELS "wine;windows" TIMEOUT 300)
-  elseif(CMAKE_CROSSCOMPILING)
-    add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES LABELS wine TIMEOUT 300)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300 ${T_PROPERTIES})
+    if(T_WINDOWS)
+      kestrel_wine_tests(${name} LABELS windows)
+    else()
+      kestrel_wine_tests(${name})
+    endif()
   else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120 ${T_PROPERTIES})
   endif()
 endfunction()
 
-# kestrel_resource_module(<target> <rc files...>): a resource-only 32-bit DLL, with no code
+# kestrel_resource_module(<target> <rc files...>): a resource-only DLL, with no code
 # and no entry point, that programs load as data (language modules, test string modules).
 function(kestrel_resource_module name)
   add_library(${name} MODULE ${ARGN})

@@ -1,16 +1,6 @@
-# 32-bit Windows cross build. HotSync Manager is a 32-bit process, so everything it loads
-# from us must be i686; the posix thread model gives std::thread and friends.
-set(CMAKE_SYSTEM_NAME Windows)
+# 32-bit Windows cross build: the kit. HotSync Manager is a 32-bit process, so everything it
+# loads from us must be i686.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(KESTREL_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${KESTREL_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${KESTREL_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${KESTREL_MINGW_PREFIX}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${KESTREL_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Users get a bare .exe/.dll: no MinGW runtime DLLs may be needed beside it.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(KESTREL_WINDOWS_ARCH 32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

@@ -6,20 +6,25 @@
 # (DISPLAY set) a person plays the user; without one the wizard is driven through normal mode
 # and the pictures of its pages and the handheld's state are shown where they are. Then the
 # same engine on Linux: kestrel-flash checks a sample update file the way the wizard does
-# and updates a simulated handheld in its ROM debugger at real line speed.
+# and updates a simulated handheld in its ROM debugger at real line speed. Where this machine
+# cannot execute 32-bit x86 code, the wizard is the 64-bit build of the same sources under
+# wine64 (scripts/windows-road.sh), and the demo says so.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
 
 "$here/scripts/setup.sh"
+source "$here/scripts/wine-env.sh"
 cmake --preset release -Wno-dev >/dev/null
 cmake --build --preset release --target mkupd kestrel-flash palmsim >/dev/null
-cmake --preset windows -Wno-dev >/dev/null
-cmake --build --preset windows >/dev/null
+cmake --preset "$KESTREL_WINDOWS_PRESET" -Wno-dev >/dev/null
+cmake --build --preset "$KESTREL_WINDOWS_PRESET" >/dev/null
 
-scenarios=$here/build/windows/tests/e2e/wizard/wizard_scenario_tests.exe
+scenarios=$here/build/$KESTREL_WINDOWS_PRESET/tests/e2e/wizard/wizard_scenario_tests.exe
 desk=$here/build/demo/wizard
-source "$here/scripts/wine-env.sh"
+if [ "$KESTREL_WINDOWS_ARCH" = 64 ]; then
+  echo "== the wizard runs as its 64-bit build under wine64 (the kit itself is 32-bit): ${KESTREL_WINDOWS_WHY#*: }"
+fi
 if [ -n "${DISPLAY:-}" ]; then
   echo "== Kestrelup.exe on the simulated desk: you are the user"
   bash tests/e2e/wizard/wizard_world.sh "$scenarios" "$here/build/release" "$desk" \

@@ -42,8 +42,13 @@ struct OsVersion {
     bool operator==(const OsVersion&) const = default;
 };
 
+// One 4 MiB chip unless a handheld says otherwise.
+constexpr ChipCode kDefaultChip{0x89, 0x8897};
+
 struct HandheldConfig {
-    std::vector<ChipCode> chips = {{0x89, 0x8897}};
+    // Made from one value rather than from a braced list, whose hidden array GCC 12 at -O3
+    // takes for uninitialised wherever a config is built inline.
+    std::vector<ChipCode> chips = std::vector<ChipCode>(1, kDefaultChip);
     uint32_t flashBase = 0x10C00000;  // as the loader reports it; 0 lets the chip size decide
     uint16_t hardwareId = 10;
     uint8_t battery = 80;

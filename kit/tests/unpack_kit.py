@@ -14,6 +14,10 @@ import zipfile
 
 def main():
     archive, into = sys.argv[1], sys.argv[2]
+    if not os.path.isfile(archive):
+        print("%s: no kit; the 32-bit Windows build packs it (cmake --build --preset windows)"
+              % archive)
+        return 1
     shutil.rmtree(into, ignore_errors=True)
     files = os.path.join(into, "files")
     os.makedirs(files)

@@ -1,9 +1,9 @@
-// The kit as a user unpacks it (kit_unpack puts it beside this program): exactly the files a
-// user needs, and every program and library among them ready for a bare Windows with Palm
+// The kit as a user unpacks it (kit_unpack puts it in KESTREL_KIT_UNPACKED): exactly the files
+// a user needs, and every program and library among them ready for a bare Windows with Palm
 // Desktop: 32-bit, stripped, and binding only Windows' own libraries (the C++ runtime is
-// linked in) and, for the notifiers, the Palm Desktop libraries HotSync Manager has loaded.
-#include <windows.h>
-
+// linked in) and, for the notifiers, the Palm Desktop libraries HotSync Manager has loaded,
+// by ordinal. Read from the files' bytes alone, so that every machine checks the kit, also
+// one that cannot run it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -47,14 +47,7 @@ const char* const kWindowsLibraries[] = {"kernel32.dll", "user32.dll",   "gdi32.
 // Palm Desktop's libraries: there wherever HotSync Manager loads a notifier.
 const char* const kPalmDesktopLibraries[] = {"userdata.dll", "instaide.dll"};
 
-std::string Unpacked(const std::string& name) {
-    char self[MAX_PATH + 1] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string path = self;
-    path = path.substr(0, path.rfind('\\') + 1) + "unpacked\\" + name;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
+std::string Unpacked(const std::string& name) { return KESTREL_KIT_UNPACKED "/" + name; }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -101,6 +94,12 @@ TEST(Kit, ProgramsAndLibrariesRunOnABareWindows) {
                 Among(library, kWindowsLibraries) ||
                 (file.kind == Kind::Notifier && Among(library, kPalmDesktopLibraries));
             EXPECT_TRUE(allowed) << "binds " << library << ", which a user's Windows lacks";
+        }
+        // Palm Desktop's libraries export no names.
+        for (const pe::Import& import : image->imports) {
+            if (Among(import.library, kPalmDesktopLibraries)) {
+                EXPECT_TRUE(import.byOrdinal) << "imports " << import.name << " by name";
+            }
         }
 
         std::vector<std::string> names;
