@@ -67,6 +67,8 @@ echo "== palmsim: a fresh handheld, reset into its ROM debugger"
 rm -rf "$handheld"
 source "$here/testing/palmsim.sh"
 trap 'palmsim_stop >/dev/null 2>&1' EXIT
+# Interrupted, the demo still ends the palmsim it started.
+trap 'exit 130' INT TERM HUP
 palmsim_start "$bin/sim/palmsim" "$work" --state "$handheld"
 pty=$palmsim_pty
 echo "serial line: $pty (state in $handheld)"

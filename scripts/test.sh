@@ -31,7 +31,7 @@ count_ctest() {
   failed=$((failed + bad))
 }
 
-step() { printf '\n== %s\n' "$*"; }
+step() { printf '\n== %s (at %d s)\n' "$*" "$SECONDS"; }
 
 # run_preset PRESET [TARGET]: configures and builds a preset (or one target of it); a failure
 # counts once and shows the end of the log.
