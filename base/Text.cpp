@@ -1,6 +1,8 @@
 #include "base/Text.h"
 
+#include <cstdarg>
 #include <cstddef>
+#include <cstdio>
 
 namespace {
 
@@ -48,4 +50,20 @@ bool MatchesWildcard(std::string_view name, std::string_view pattern) {
     }
     while (p < pattern.size() && pattern[p] == '*') ++p;
     return p == pattern.size();
+}
+
+std::string FormatText(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int size = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string text;
+    if (size > 0) {
+        text.resize(static_cast<std::size_t>(size));
+        std::vsnprintf(text.data(), text.size() + 1, format, again);
+    }
+    va_end(again);
+    return text;
 }

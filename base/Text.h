@@ -16,3 +16,6 @@ int CompareTextIgnoreCase(std::string_view a, std::string_view b);
 // any run of characters, '?' for exactly one, letters match regardless of case, and "*.*"
 // matches every name, with or without a dot.
 bool MatchesWildcard(std::string_view name, std::string_view pattern);
+
+// printf into a string, for texts made of a format and values (log lines).
+std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -23,8 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> written;
     if (!WritePalmDatabase(database, written, error)) __builtin_trap();
     if (written != file) __builtin_trap();
+    // The entry carries the whole name, 32 characters included, and gives it back.
     const auto entry = PackDatabaseEntry(EntryOf(database, 0));
-    if (entry[10 + 31] != 0) __builtin_trap();
+    if (UnpackDatabaseEntry(entry.data()).name != database.Name()) __builtin_trap();
     const std::string name = DatabaseFileName(database);
     if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos)
         __builtin_trap();

@@ -64,6 +64,43 @@ with open(sys.argv[1] + '/empty.prc', 'wb') as f:
 PY
 }
 
+# Backup files the conduit finds on the desktop: the Palm database files above.
+targets+=(backup_file)
+binary[backup_file]=fuzz/fuzz_backup_file
+seeder[backup_file]=seed_palm_database
+max_len[backup_file]=4096
+
+# The conduit's settings archive: the defaults, a file of the oldest schema, and one with
+# lists and strings in their long forms.
+targets+=(smprefs)
+binary[smprefs]=fuzz/fuzz_smprefs
+seeder[smprefs]=seed_smprefs
+max_len[smprefs]=4096
+seed_smprefs() {
+  python3 - "$1" <<'PY'
+import struct, sys
+def header(schema):
+    return struct.pack('<HHH', 0xFFFF, schema, 8) + b'CSMPrefs'
+def text(s):
+    return (bytes([len(s)]) if len(s) < 255 else b'\xff' + struct.pack('<H', len(s))) + s
+def texts(items):
+    return struct.pack('<H', len(items)) + b''.join(text(s) for s in items)
+def words(*values):
+    return struct.pack('<%dI' % len(values), *values)
+rows6 = words(1, 0) + texts([]) + words(0, 0, 0)
+rows14 = rows6 + words(0, 0, 0, 0) + texts([]) + words(0, 0) + texts([])
+defaults = rows14 + words(0, 0, 0, 0, 1, 604800, 10, 0, 0) + text(b'') * 4
+long = (words(7, 8) + texts([b'', b'x', b'y' * 300]) + words(1, 2, 3, 4, 5, 6, 7) +
+        texts([b'b']) + words(8, 9) + texts([b'c' * 255]) +
+        words(1, 1, 1, 13, 1, 86400, 1700000000, 1, 18) +
+        text(b'proxy.example') + text(b'k' * 256) + text(b'8080') + text(b'L'))
+for name, data in (('defaults', header(0x0102) + defaults), ('rows6', header(0x0100) + rows6),
+                   ('long', header(0x0102) + long)):
+    with open('%s/%s.prf' % (sys.argv[1], name), 'wb') as f:
+        f.write(data)
+PY
+}
+
 # Small update files, valid and broken in every way mkupd knows.
 seed_update_file() {
   local dir=$1 mkupd=$build/sim/mkupd/mkupd

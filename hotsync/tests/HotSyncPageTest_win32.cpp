@@ -83,12 +83,11 @@ public:
         kit = world.Root() + "\\Kit";
         CreateDirectoryA(palm.c_str(), nullptr);
         CreateDirectoryA(kit.c_str(), nullptr);
-        for (const char* file : {"HotSync.exe", "hsapi.dll", "instaide.dll", "userdata.dll"})
+        for (const char* file : {"HotSync.exe", "hsapi.dll", "instaide.dll", "userdata.dll",
+                                 "sync20.dll", "hslog20.dll", "condmgr.dll", "pdcmn21.dll"})
             Copy(file, palm);
         Copy("kvrnotify.dll", kit);
-        // Not a library: the stand-in then makes the backup itself, as HotSync Manager does
-        // with a conduit it cannot load.
-        ScratchWorld::WriteFile(kit + "\\stashmate.dll", "not a library");
+        Copy("stashmate.dll", kit);
         std::string error;
         if (!WriteBootletPrc(kit + "\\sys\\Bootlet.prc", error)) ADD_FAILURE() << error;
         world.SetHotSyncPath(HotSyncExe());
@@ -108,8 +107,11 @@ public:
         }
         Put(StoreFolder::RomAdded, TestDatabase("Added to flash", 3, true, 200));
         // Copies of the loader that an earlier backup left: a later restore must not find them.
-        ScratchWorld::WriteFile(Backup() + "\\Bootlet.prc", "an old loader");
-        ScratchWorld::WriteFile(Backup() + "\\temp007\\Bootlet.prc", "an old loader");
+        CreateDirectoryA(world.UserFolder().c_str(), nullptr);
+        CreateDirectoryA(Backup().c_str(), nullptr);
+        CreateDirectoryA((Backup() + "\\temp007").c_str(), nullptr);
+        for (const char* copy : {"\\Bootlet.prc", "\\temp007\\Bootlet.prc"})
+            if (!WriteBootletPrc(Backup() + copy, error)) ADD_FAILURE() << error;
     }
 
     std::string HotSyncExe() const { return palm + "\\HotSync.exe"; }
@@ -227,7 +229,8 @@ TEST_P(HotSyncPage, TheWholeRoadStagesTheLoaderAndBringsEveryDatabaseBack) {
                 if (value.name.rfind("Notifier", 0) == 0) {
                     EXPECT_EQ(value.data, Text(desk.palm + "\\other.dll")) << value.name;
                 }
-            EXPECT_EQ(FilesOf(desk.Backup()).size(), ramBefore.size() + 1) << "and temp007";
+            EXPECT_EQ(FilesOf(desk.Backup()).size(), ramBefore.size())
+                << "every RAM database, and no scratch folder left";
         }
         EXPECT_TRUE(shown.shown.empty());
     }

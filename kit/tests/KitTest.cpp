@@ -1,51 +1,76 @@
 // The kit as a user unpacks it (kit_unpack puts it in KESTREL_KIT_UNPACKED): exactly the files
 // a user needs, and every program and library among them ready for a bare Windows with Palm
 // Desktop: 32-bit, stripped, and binding only Windows' own libraries (the C++ runtime is
-// linked in) and, for the notifiers, the Palm Desktop libraries HotSync Manager has loaded,
-// by ordinal. Read from the files' bytes alone, so that every machine checks the kit, also
-// one that cannot run it.
+// linked in) and, for the notifiers and the conduit, the libraries HotSync Manager has loaded,
+// by ordinal where they export no name. Read from the files' bytes alone, so that every
+// machine checks the kit, also one that cannot run it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "base/PeImage.h"
 #include "base/Text.h"
 #include "sim/Bootlet.h"
-#include "testing/PeImage.h"
 
 namespace {
 
-enum class Kind { Program, Notifier, Language, Loader, Text };
+enum class Kind { Program, Library, Language, Loader, Text };
+
+// What a program imports from a library outside Windows: "#N" by ordinal, or the name.
+using Imports = std::map<std::string, std::set<std::string>>;
 
 struct KitFile {
     const char* path;  // as the zip names it
     Kind kind;
     std::vector<std::string> exports;  // sorted
+    // Libraries of Palm Desktop or HotSync Manager, there wherever HotSync Manager loads the
+    // library: exactly these imports, by ordinal where they export no name.
+    Imports outside;
 };
 
 const KitFile kKit[] = {
     {"Kestrelup.exe",
      Kind::Program,
      {"DBGClear", "DBGHide", "DBGOpen", "DBGOpenAs", "DBGPrint", "DBGSave", "DBGSaveAs", "DBGShow",
-      "_DBGPrintf"}},
-    {"Kestrelup.DEU", Kind::Language, {}},
-    {"Kestrelup.FRA", Kind::Language, {}},
-    {"kvrnotify.dll", Kind::Notifier, {"GetNotifierVersion", "HS_Notify"}},
-    {"stashkick.dll", Kind::Notifier, {"GetNotifierVersion", "HS_Notify"}},
-    {"sys/Bootlet.prc", Kind::Loader, {}},
-    {"ReadMe.txt", Kind::Text, {}},
+      "_DBGPrintf"},
+     {}},
+    {"Kestrelup.DEU", Kind::Language, {}, {}},
+    {"Kestrelup.FRA", Kind::Language, {}, {}},
+    {"kvrnotify.dll",
+     Kind::Library,
+     {"GetNotifierVersion", "HS_Notify"},
+     {{"userdata.dll", {"#103"}}, {"instaide.dll", {"#103", "#300"}}}},
+    {"stashkick.dll",
+     Kind::Library,
+     {"GetNotifierVersion", "HS_Notify"},
+     {{"userdata.dll", {"#103"}}, {"instaide.dll", {"#300"}}}},
+    {"stashmate.dll",
+     Kind::Library,
+     {"ConfigureConduit", "GetConduitInfo", "GetConduitName", "GetConduitVersion",
+      "InstallStashmate", "OpenConduit", "UninstallStashmate"},
+     {{"sync20.dll",
+       {"#22", "#23", "#24", "#26", "#28", "#29", "#30", "#36", "#38", "SyncCloseDBEx",
+        "SyncGetDBRecordCount", "SyncGetHHOSVersion", "SyncHHToHostDWord", "SyncHostToHHDWord",
+        "SyncHostToHHWord", "SyncMaxRemoteRecSize", "SyncReadResRecordByIndex",
+        "SyncReadSingleCardInfo", "SyncYieldCycles"}},
+      {"hslog20.dll", {"#52", "LogAddFormattedEntry"}},
+      {"condmgr.dll", {"#82"}},
+      {"pdcmn21.dll", {"InitPdcmn5DLL"}}}},
+    {"sys/Bootlet.prc", Kind::Loader, {}, {}},
+    {"ReadMe.txt", Kind::Text, {}, {}},
 };
 
 // Windows' own libraries that the kit's programs bind, present on every Windows it runs on.
 // A new one belongs here only when it is as sure to be there.
-const char* const kWindowsLibraries[] = {"kernel32.dll", "user32.dll",   "gdi32.dll",
-                                         "comdlg32.dll", "advapi32.dll", "msvcrt.dll"};
-// Palm Desktop's libraries: there wherever HotSync Manager loads a notifier.
-const char* const kPalmDesktopLibraries[] = {"userdata.dll", "instaide.dll"};
+const char* const kWindowsLibraries[] = {"kernel32.dll", "user32.dll", "gdi32.dll",  "comdlg32.dll",
+                                         "advapi32.dll", "msvcrt.dll", "wininet.dll"};
 
 std::string Unpacked(const std::string& name) { return KESTREL_KIT_UNPACKED "/" + name; }
 
@@ -87,20 +112,17 @@ TEST(Kit, ProgramsAndLibrariesRunOnABareWindows) {
         if (file.kind == Kind::Language) {
             EXPECT_TRUE(image->imports.empty()) << "a language module is loaded as data only";
         }
-        std::set<std::string> libraries;
-        for (const pe::Import& import : image->imports) libraries.insert(import.library);
-        for (const std::string& library : libraries) {
-            const bool allowed =
-                Among(library, kWindowsLibraries) ||
-                (file.kind == Kind::Notifier && Among(library, kPalmDesktopLibraries));
-            EXPECT_TRUE(allowed) << "binds " << library << ", which a user's Windows lacks";
-        }
-        // Palm Desktop's libraries export no names.
+        Imports outside;
         for (const pe::Import& import : image->imports) {
-            if (Among(import.library, kPalmDesktopLibraries)) {
-                EXPECT_TRUE(import.byOrdinal) << "imports " << import.name << " by name";
-            }
+            if (Among(import.library, kWindowsLibraries)) continue;
+            std::string library = import.library;
+            for (char& c : library)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            outside[library].insert(import.byOrdinal ? "#" + std::to_string(import.ordinal)
+                                                     : import.name);
         }
+        EXPECT_EQ(outside, file.outside) << "binds a library a user's Windows lacks, or imports "
+                                            "from one by name what it exports by ordinal only";
 
         std::vector<std::string> names;
         for (const pe::Export& e : image->exports) names.push_back(e.name);

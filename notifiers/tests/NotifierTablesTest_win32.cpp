@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/PeImage.h"
 #include "base/Text.h"
-#include "testing/PeImage.h"
 
 namespace {
 

@@ -1,9 +1,10 @@
 // HotSync.exe, the HotSync Manager stand-in: a program whose main window is titled
 // "HotSync Manager", that reads its registry values (the notifiers, the backup conduit) when
 // it starts, exits when sent 0xBEC5 with 1 and 0, and performs a HotSync of the virtual
-// handheld when asked: its button for a person, --hotsync at start or the message
-// kHotSyncNow for scripts and tests. While a HotSync runs a window titled "HotSync Progress"
-// is up and the world's sync status reads busy. Test and demo equipment, never in the kit.
+// handheld when asked: its button for a person, --hotsync at start or the message kHotSyncNow
+// for scripts and tests. The backup conduit gets the sync type and connection the world's key
+// gives (World.h). While a HotSync runs a window titled "HotSync Progress" is up and the
+// world's sync status reads busy. Test and demo equipment, never in the kit.
 //
 //   HotSync.exe [--hotsync] [--problem en|fr|de[:SECONDS]] [--log-window en|fr|de[:SECONDS]]
 //
@@ -11,6 +12,7 @@
 // language, closed after SECONDS (as a user would close it) or by hand.
 #include <windows.h>
 
+#include <array>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -19,7 +21,7 @@
 #include "base/PalmDesktopKeys.h"
 #include "base/RegistryEdge.h"
 #include "base/SyncLayouts.h"
-#include "base/Text.h"
+#include "sim/hotsync/HotSyncLog.h"
 #include "sim/hotsync/HotSyncSession.h"
 #include "sim/hotsync/WorldSettings.h"
 
@@ -33,7 +35,6 @@ constexpr UINT_PTR kCloseTimer = 1;
 constexpr DWORD kBusy = 0xFFFFFFFF;
 constexpr const char* kMainClass = "KestrelHotSyncManager";
 constexpr const char* kDialogClass = "KestrelHotSyncDialog";
-constexpr const char* kDefaultConduit = "bakcn20.dll";
 // A HotSync begins with the handheld and the desktop finding each other; the stand-in spends
 // as long on it, with its windows live, so that a program watching for HotSyncs a few times
 // a second sees each one.
@@ -86,41 +87,40 @@ void SetSyncStatus(RegistryEdge& registry, DWORD status) {
     key->WriteValue(value);
 }
 
-std::string FileNameOf(const std::string& path) {
-    const auto slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Runs the backup conduit named in the registry, unless it is the default one or cannot be
-// loaded.
-bool RunConduit(const std::string& conduit, const std::filesystem::path& backupFolder) {
-    if (conduit.empty() || CompareTextIgnoreCase(FileNameOf(conduit), kDefaultConduit) == 0)
-        return false;
+// run; the libraries it imports (sync20.dll, hslog20.dll, condmgr.dll, pdcmn21.dll) are found
+// beside this program, as Windows looks for a library's imports there first.
+ConduitRun RunConduit(const std::string& conduit, const std::filesystem::path& backupFolder) {
+    ConduitRun run;
+    run.conduit = conduit;
+    if (hotsync_session::IsDefaultConduit(conduit)) return run;
+    const auto registry = MakeRegistryEdge();
+    const auto properties = hotsync_session::SyncProperties(
+        hsworld::ReadNumber(*registry, hsworld::kSyncType)
+            .value_or(syncprops::kSyncTypeHandheldOverwrites),
+        backupFolder.string(), hsworld::ReadNumber(*registry, hsworld::kConnection).value_or(0));
+    if (!properties) {
+        run.outcome = ConduitRun::Outcome::FolderTooLong;
+        return run;
+    }
     HMODULE library = LoadLibraryA(conduit.c_str());
-    if (!library) return false;
+    if (!library) {
+        run.outcome = ConduitRun::Outcome::CannotLoad;
+        return run;
+    }
     const auto open = reinterpret_cast<OpenConduitFunction>(
         reinterpret_cast<void*>(GetProcAddress(library, "OpenConduit")));
     if (!open) {
         FreeLibrary(library);
-        return false;
+        run.outcome = ConduitRun::Outcome::NoEntry;
+        return run;
     }
-    uint8_t properties[syncprops::kSize] = {};
-    std::string path = backupFolder.string();
-    if (path.empty() || path.back() != '\\') path += '\\';
-    path.copy(reinterpret_cast<char*>(properties + syncprops::kPathName),
-              syncprops::kPathNameSize - 1);
-    open(nullptr, properties);
+    // The conduit may write into the record; it is its own copy.
+    std::array<uint8_t, syncprops::kSize> given = *properties;
+    run.result = static_cast<int32_t>(open(nullptr, given.data()));
+    run.outcome = ConduitRun::Outcome::Ran;
     FreeLibrary(library);
-    return true;
-}
-
-void AppendLog(const std::filesystem::path& userFolder, const std::vector<std::string>& lines) {
-    std::error_code ignored;
-    std::filesystem::create_directories(userFolder, ignored);
-    std::FILE* log = std::fopen((userFolder / "HotSync.log").string().c_str(), "a");
-    if (!log) return;
-    for (const std::string& line : lines) std::fprintf(log, "%s\n", line.c_str());
-    std::fclose(log);
+    return run;
 }
 
 void PumpMessages() {
@@ -168,10 +168,13 @@ void PerformHotSync() {
         callouts.backupConduit = [](const std::filesystem::path& folder) {
             return RunConduit(g_settings.backupConduit, folder);
         };
+        const std::filesystem::path logFolder = *userFolder;
+        callouts.log = [&logFolder](const std::string& line) {
+            hotsync_log::Append(logFolder, {line});
+        };
+        hotsync_log::Append(logFolder, problems);
         HandheldStore store(*handheld);
-        const HotSyncResult result = PerformHotSync(store, *user, *userFolder, callouts);
-        AppendLog(*userFolder, problems);
-        AppendLog(*userFolder, result.log);
+        PerformHotSync(store, *user, *userFolder, callouts);
     }
     for (HMODULE library : libraries) FreeLibrary(library);
 

@@ -1,7 +1,11 @@
 #include "sim/hotsync/HotSyncSession.h"
 
 #include <algorithm>
+#include <cstring>
 #include <system_error>
+
+#include "base/ByteOrder.h"
+#include "base/Text.h"
 
 namespace fs = std::filesystem;
 using namespace hotsync_session;
@@ -31,12 +35,7 @@ public:
             Fail("cannot read the handheld's user: " + error);
         // The backup conduit runs in every HotSync; a conduit that finds the handheld without
         // its user knows a restore is coming and leaves the desktop alone.
-        const fs::path backup = userFolder_ / kBackupFolder;
-        if (callouts_.backupConduit && callouts_.backupConduit(backup)) {
-            Log("Backup conduit done");
-        } else if (!handheldUser.empty()) {
-            Backup();
-        }
+        RunConduit(!handheldUser.empty());
         if (handheldUser.empty()) Restore();
         Notify(kEnd);
         Log(result_.ok ? "HotSync completed" : "HotSync completed with errors");
@@ -44,7 +43,10 @@ public:
     }
 
 private:
-    void Log(const std::string& line) { result_.log.push_back(line); }
+    void Log(const std::string& line) {
+        result_.log.push_back(line);
+        if (callouts_.log) callouts_.log(line);
+    }
     void Fail(const std::string& line) {
         result_.ok = false;
         Log("Error: " + line);
@@ -71,6 +73,27 @@ private:
             ++result_.installed;
             Log("Installed " + file.database.Name());
         }
+    }
+
+    void RunConduit(bool handheldHasUser) {
+        ConduitRun run;
+        if (callouts_.backupConduit) run = callouts_.backupConduit(userFolder_ / kBackupFolder);
+        const std::string name =
+            "Backup conduit " + (run.conduit.empty() ? kDefaultConduit : run.conduit);
+        const char* why = "";
+        switch (run.outcome) {
+            case ConduitRun::Outcome::Ran:
+                return Log(name + " ran (result " + std::to_string(run.result) + ")");
+            case ConduitRun::Outcome::Default: break;
+            case ConduitRun::Outcome::CannotLoad: why = " cannot be loaded"; break;
+            case ConduitRun::Outcome::NoEntry: why = " has no OpenConduit"; break;
+            case ConduitRun::Outcome::FolderTooLong:
+                why = " cannot be given the backup folder";
+                break;
+        }
+        if (!handheldHasUser) return Log(name + why + ": no backup of a handheld without its user");
+        Log(name + why + ": HotSync Manager's own backup");
+        Backup();
     }
 
     // Every RAM database into the backup folder, every database added to the flash ROM into
@@ -143,6 +166,24 @@ std::string BackupFileName(const PalmDatabase& database) {
     for (char& c : name)
         if (Replaced(c)) c = '_';
     return name + (database.IsResourceDatabase() ? ".PRC" : ".PDB");
+}
+
+bool hotsync_session::IsDefaultConduit(const std::string& conduit) {
+    const size_t slash = conduit.find_last_of("\\/");
+    const std::string file = slash == std::string::npos ? conduit : conduit.substr(slash + 1);
+    return file.empty() || CompareTextIgnoreCase(file, kDefaultConduit) == 0;
+}
+
+std::optional<std::array<uint8_t, syncprops::kSize>> hotsync_session::SyncProperties(
+    uint32_t syncType, const std::string& backupFolder, uint32_t connection) {
+    std::string folder = backupFolder;
+    if (folder.empty() || folder.back() != '\\') folder += '\\';
+    if (folder.size() >= syncprops::kPathNameSize) return std::nullopt;
+    std::array<uint8_t, syncprops::kSize> properties{};
+    byteorder::PutLE32(properties.data() + syncprops::kSyncType, syncType);
+    std::memcpy(properties.data() + syncprops::kPathName, folder.data(), folder.size());
+    byteorder::PutLE32(properties.data() + syncprops::kConnectionType, connection);
+    return properties;
 }
 
 HotSyncResult PerformHotSync(HandheldStore& store, const std::string& user,

@@ -31,6 +31,7 @@ public:
 
     // A setting of the world's key; nullopt removes it.
     void SetSetting(const char* name, const std::optional<std::string>& text);
+    void SetNumber(const char* name, uint32_t value);
 
     // HotSync Manager's key, under the first vendor root where it opened (or the one made).
     const std::string& HotSyncManagerKey() const { return hotSyncKey_; }

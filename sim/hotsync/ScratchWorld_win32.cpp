@@ -178,6 +178,12 @@ void ScratchWorld::SetSetting(const char* name, const std::optional<std::string>
     }
 }
 
+void ScratchWorld::SetNumber(const char* name, uint32_t value) {
+    std::vector<uint8_t> data;
+    for (int i = 0; i < 4; ++i) data.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    SetValue(hsworld::kKey, name, REG_DWORD, data);
+}
+
 void ScratchWorld::SetHotSyncValue(const std::string& name, uint32_t type,
                                    const std::vector<uint8_t>& data) {
     SetValue(hotSyncKey_, name, type, data);

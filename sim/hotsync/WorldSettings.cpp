@@ -4,6 +4,8 @@
 #include <cstring>
 #include <memory>
 
+#include "sim/hotsync/HotSyncSession.h"
+
 namespace hsworld {
 
 std::optional<std::string> ReadSetting(RegistryEdge& registry, const char* name) {
@@ -12,6 +14,16 @@ std::optional<std::string> ReadSetting(RegistryEdge& registry, const char* name)
     std::string text;
     if (key->ReadText(name, text) != RegistryRead::Ok || text.empty()) return std::nullopt;
     return text;
+}
+
+std::optional<uint32_t> ReadNumber(RegistryEdge& registry, const char* name) {
+    const std::unique_ptr<RegistryKey> key = registry.OpenCurrentUser(kKey);
+    RegistryValue value;
+    if (!key || key->ReadValue(name, value) != RegistryRead::Ok || value.type != regtype::Dword ||
+        value.data.size() != 4)
+        return std::nullopt;
+    return uint32_t{value.data[0]} | uint32_t{value.data[1]} << 8 | uint32_t{value.data[2]} << 16 |
+           uint32_t{value.data[3]} << 24;
 }
 
 bool IsPlainName(const std::string& user) {
@@ -37,6 +49,13 @@ std::optional<std::string> Below(RegistryEdge& registry, const char* setting,
 std::optional<std::string> UserFolder(RegistryEdge& registry, const std::string& user) {
     if (!IsPlainName(user)) return std::nullopt;
     return Below(registry, kDesktop, user);
+}
+
+std::optional<std::string> BackupFolder(RegistryEdge& registry) {
+    const auto user = ReadSetting(registry, kUser);
+    const auto folder = user ? UserFolder(registry, *user) : std::nullopt;
+    if (!folder) return std::nullopt;
+    return *folder + "\\" + hotsync_session::kBackupFolder;
 }
 
 std::optional<std::string> InstallFolder(RegistryEdge& registry) {

@@ -25,6 +25,13 @@ enum Result : int32_t {
 // text or is empty.
 std::optional<std::string> ReadSetting(RegistryEdge& registry, const char* name);
 
+// A dword setting of the world's key; nullopt when the key or the value is missing or the
+// value is no dword.
+std::optional<uint32_t> ReadNumber(RegistryEdge& registry, const char* name);
+
+// The backup folder of the world's user: their folder's "BACKUP" (no trailing backslash).
+std::optional<std::string> BackupFolder(RegistryEdge& registry);
+
 // Whether `user` can be a desktop user's folder name: not empty, no path separator, no drive
 // colon, not "." or "..".
 bool IsPlainName(const std::string& user);

@@ -342,12 +342,13 @@ TEST(HandheldDatabaseEntry, MadeFromTheFileInDesktopOrder) {
     EXPECT_EQ(le32(70), 3u);
     EXPECT_EQ(le32(74), 0u);
 
-    // A 32-character name keeps a NUL in the entry.
+    // A 32-character name fills the field, as the file's header holds it, and reads back
+    // whole: the conduit opens the database by it.
     DatabaseEntry full = entry;
     full.name = std::string(32, 'z');
     const auto packed = PackDatabaseEntry(full);
-    EXPECT_EQ(packed[10 + 30], 'z');
-    EXPECT_EQ(packed[10 + 31], 0);
+    EXPECT_EQ(packed[10 + 31], 'z');
+    EXPECT_EQ(UnpackDatabaseEntry(packed.data()), full);
 }
 
 }  // namespace

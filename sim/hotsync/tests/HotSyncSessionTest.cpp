@@ -8,6 +8,7 @@
 
 #include "sim/hotsync/tests/HotSyncTestData.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -100,19 +101,48 @@ TEST_F(HotSyncSessionTest, NotifiersAroundTheHotSyncAndQueuedFilesInstalledBetwe
     EXPECT_TRUE(fs::exists(User() / "BACKUP" / "Bootlet.PRC")) << "backed up in the same HotSync";
 }
 
-TEST_F(HotSyncSessionTest, AConduitThatRunsTakesThePlaceOfTheBackup) {
+TEST_F(HotSyncSessionTest, OnlyAConduitThatRunsTakesThePlaceOfTheOwnBackup) {
     Put(StoreFolder::Ram, TestDatabase("Memo", 2, false, 1));
-    fs::path given;
-    HotSyncCallouts callouts;
-    callouts.backupConduit = [&given](const fs::path& folder) {
-        given = folder;
-        return true;
+    using Outcome = ConduitRun::Outcome;
+    struct Row {
+        Outcome outcome;
+        const char* conduit;
+        const char* user;  // the handheld's
+        bool backedUp;
+        const char* line;  // after "Backup conduit "
     };
-    EXPECT_TRUE(Sync(callouts).ok);
-    EXPECT_EQ(given, User() / "BACKUP");
-    EXPECT_FALSE(fs::exists(User() / "BACKUP" / "Memo.PDB"));
-    callouts.backupConduit = [](const fs::path&) { return false; };  // cannot be loaded
-    EXPECT_EQ(Sync(callouts).backedUp, 1);
+    const Row rows[] = {
+        {Outcome::Default, "", "Ann", true, "bakcn20.dll: HotSync Manager's own backup"},
+        {Outcome::CannotLoad, "s.dll", "Ann", true,
+         "s.dll cannot be loaded: HotSync Manager's own backup"},
+        {Outcome::NoEntry, "s.dll", "Ann", true,
+         "s.dll has no OpenConduit: HotSync Manager's own backup"},
+        {Outcome::Ran, "s.dll", "Ann", false, "s.dll ran (result 16405)"},
+        {Outcome::Ran, "s.dll", "", false, "s.dll ran (result 16405)"},
+        {Outcome::CannotLoad, "s.dll", "", false,
+         "s.dll cannot be loaded: no backup of a handheld without its user"},
+    };
+    for (const Row& r : rows) {
+        const std::string line = std::string("Backup conduit ") + r.line;
+        fs::remove_all(User());
+        std::string error;
+        ASSERT_TRUE(store_->WriteUser(r.user, error));
+        std::vector<std::string> streamed;
+        HotSyncCallouts callouts;
+        callouts.backupConduit = [&](const fs::path& folder) {
+            streamed.push_back("(conduit in " + folder.string() + ")");
+            return ConduitRun{r.outcome, r.conduit, 0x4015};
+        };
+        callouts.log = [&streamed](const std::string& text) { streamed.push_back(text); };
+        const HotSyncResult result = Sync(callouts);
+        EXPECT_EQ(fs::exists(User() / "BACKUP" / "Memo.PDB"), r.backedUp) << line;
+        // Each line is handed on as it comes, after whatever the conduit logged.
+        const auto conduitAt = std::find(streamed.begin(), streamed.end(),
+                                         "(conduit in " + (User() / "BACKUP").string() + ")");
+        const auto lineAt = std::find(streamed.begin(), streamed.end(), line);
+        EXPECT_TRUE(conduitAt < lineAt && lineAt != streamed.end()) << line;
+        EXPECT_EQ(streamed.size(), result.log.size() + 1) << line;
+    }
 }
 
 TEST_F(HotSyncSessionTest, DamagedFilesAreReportedNotInstalledNorFatal) {
@@ -128,6 +158,17 @@ TEST_F(HotSyncSessionTest, DamagedFilesAreReportedNotInstalledNorFatal) {
     for (const std::string& line : result.log)
         named = named || line.find("broken.prc") != std::string::npos;
     EXPECT_TRUE(named) << "the log names the file it could not install";
+}
+
+TEST(SyncProperties, TheBackupFolderWholeWithItsBackslashOrNotAtAll) {
+    const auto properties = hotsync_session::SyncProperties(6, "C:\\Ann\\BACKUP", 1);
+    ASSERT_TRUE(properties);
+    const uint8_t* p = properties->data();
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(p + 4)), "C:\\Ann\\BACKUP\\");
+    EXPECT_EQ(p[0] + p[930], 6 + 1) << "the sync type and the connection";
+    // The field holds 255 characters and a NUL: a folder cut short would be another folder.
+    EXPECT_TRUE(hotsync_session::SyncProperties(2, std::string(254, 'a'), 0));
+    EXPECT_FALSE(hotsync_session::SyncProperties(2, std::string(255, 'a'), 0));
 }
 
 TEST(BackupFileName, CharactersADesktopFileNameMayNotHold) {

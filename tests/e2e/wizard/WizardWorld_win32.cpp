@@ -86,14 +86,12 @@ Desk::Desk(const std::string& stateName, int databases)
     CreateDirectoryA(palm.c_str(), nullptr);
     CreateDirectoryA(kit.c_str(), nullptr);
     const std::string here = ProgramFolder();
-    for (const char* file : {"HotSync.exe", "hsapi.dll", "instaide.dll", "userdata.dll"})
+    for (const char* file : {"HotSync.exe", "hsapi.dll", "instaide.dll", "userdata.dll",
+                             "sync20.dll", "hslog20.dll", "condmgr.dll", "pdcmn21.dll"})
         Copy(here + "\\" + file, palm + "\\" + file);
-    for (const char* file :
-         {"Kestrelup.exe", "Kestrelup.DEU", "Kestrelup.FRA", "kvrnotify.dll", "stashkick.dll"})
+    for (const char* file : {"Kestrelup.exe", "Kestrelup.DEU", "Kestrelup.FRA", "kvrnotify.dll",
+                             "stashkick.dll", "stashmate.dll"})
         Copy(here + "\\" + file, kit + "\\" + file);
-    // Not a library: HotSync Manager then makes the backup itself, as it does with a conduit
-    // it cannot load.
-    ScratchWorld::WriteFile(kit + "\\stashmate.dll", "not a library");
     std::string error;
     if (!WriteBootletPrc(kit + "\\sys\\Bootlet.prc", error)) ADD_FAILURE() << error;
 

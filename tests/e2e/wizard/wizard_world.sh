@@ -7,8 +7,11 @@
 #
 # Requests and replies are one-line files in the work folder, written whole and renamed:
 #   request: start STATE [PALMSIM ARGS...] | stop | press reset|debugger | save
-#            | expect STATE MODE FILE.upd
+#            | expect STATE MODE FILE.upd | snapshot STATE NAME
+#            | backup-check NAME DESKTOP [lagging]
+#            | small-disk NAME KIB (a tmpfs: needs root)
 #   reply:   ok [TEXT] | error TEXT
+# Words are separated by blanks; a blank inside a word is written %20.
 # The update files the scenarios use are made here first (good, device, big, damaged).
 #
 # Usage: wizard_world.sh PROGRAM.exe NATIVE_BUILD WORK [PROGRAM ARGS...]
@@ -36,14 +39,19 @@ done
 "$root/scripts/wine-prefix.sh" >/dev/null || exit 1
 
 com=$WINEPREFIX/dosdevices/com3
+# A small disk an earlier run could not take away would keep its folder.
+awk -v w="$work/" 'index($2, w) == 1 { print $2 }' /proc/mounts | xargs -r -n 1 umount
 rm -rf "$work" && mkdir -p "$work/files" || exit 1
 program_pid=
 
+mounts=()
 cleanup() {
   set +e
   palmsim_stop >/dev/null 2>&1
   [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
   rm -f "$com"
+  local mount
+  for mount in "${mounts[@]}"; do umount "$mount"; done
 }
 trap cleanup EXIT
 
@@ -102,6 +110,29 @@ serve() {  # one request line -> one reply line
       echo "error $(tr '\n' ' ' <<<"$out")"
     fi
     ;;
+  snapshot)  # STATE NAME: the handheld's databases as they are now, kept as NAME
+    rm -rf "${work:?}/$2" && mkdir -p "$work/$2" || { echo "error cannot make $2"; return; }
+    local folder
+    for folder in ram rom-added; do
+      [ -d "$work/$1/$folder" ] && cp -r "$work/$1/$folder" "$work/$2/"
+    done
+    echo ok
+    ;;
+  backup-check)  # SNAPSHOT DESKTOP [lagging]: Palm::PDB on the backups of the desktop's user
+    local user out status=0
+    user=$(find "$work/$2" -mindepth 1 -maxdepth 1 -type d | head -n 1)
+    out=$(perl "$here/backup_check.pl" "$work/$1/ram" "$user/BACKUP" ${3:-} \
+      "Unsaved Preferences" 2>&1) || status=1
+    out+=" $(perl "$here/backup_check.pl" "$work/$1/rom-added" "$user/ROM_Files" rom ${3:-} \
+      2>&1)" || status=1
+    [ "$status" = 0 ] && echo "ok $(tr '\n' ' ' <<<"$out")" || echo "error $(tr '\n' ' ' <<<"$out")"
+    ;;
+  small-disk)  # FOLDER KIB: a file system of its own of that size at FOLDER, for a disk that fills
+    mkdir -p "$work/$1" &&
+      mount -t tmpfs -o "size=${2}k" kestrel-small-disk "$work/$1" 2>"$work/mount.err" &&
+      mounts+=("$work/$1") && echo ok ||
+      echo "error no small file system: $(tr '\n' ' ' <"$work/mount.err")"
+    ;;
   *) echo "error unknown request $verb" ;;
   esac
 }
@@ -115,6 +146,7 @@ running() { jobs -rp | grep -qx "$program_pid"; }
 while running; do
   if [ -e "$work/request" ]; then
     read -r -a words <"$work/request"
+    words=("${words[@]//%20/ }")  # a blank inside a word comes as %20
     rm -f "$work/request"
     serve "${words[@]}" >"$work/reply.tmp" 2>&1
     mv "$work/reply.tmp" "$work/reply"

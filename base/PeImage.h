@@ -1,7 +1,9 @@
-// Test equipment: what a Windows library shows the loader, read from its bytes alone (no
-// platform call), so that a test can check the names a DLL exports and how it imports, as
-// HotSync Manager and Windows will see them. Every offset is bounds-checked: a file that is
-// cut short or malformed gives an error text, never a read outside the bytes.
+// What a Windows library shows the loader, read from its bytes alone (no platform call, none
+// of its code run): the names it exports and how it imports, as HotSync Manager and Windows
+// will see them. The backup conduit judges a virus-scanner plug-in it downloaded by it before
+// the plug-in may replace the working one, and tests check the kit's libraries with it. Every
+// offset is bounds-checked: bytes that are cut short or malformed give an error text, never a
+// read outside the bytes or an exception.
 #pragma once
 
 #include <cstdint>
@@ -25,8 +27,12 @@ struct Import {
     std::string name;      // otherwise
 };
 
+// The machine types a library is built for.
+constexpr uint16_t kMachineI386 = 0x14C;
+constexpr uint16_t kMachineAmd64 = 0x8664;
+
 struct Image {
-    uint16_t machine = 0;  // 0x14C for 32-bit x86
+    uint16_t machine = 0;  // kMachineI386, kMachineAmd64, ...
     bool pe32Plus = false;
     std::string exportName;          // the library's own name in its export table
     uint32_t exportedFunctions = 0;  // every entry point, named or by ordinal only
@@ -72,6 +78,8 @@ public:
     }
     // A NUL-terminated text at `offset`; nullopt when it runs off the bytes or is absurd.
     std::optional<std::string> Text(uint64_t offset) const {
+        // Checked before it is narrowed: a 32-bit size_t would cut a far offset into a near one.
+        if (offset >= bytes_.size()) return std::nullopt;
         std::string text;
         for (auto at = static_cast<size_t>(offset); at < bytes_.size(); ++at) {
             if (bytes_[at] == 0) return text;
@@ -149,11 +157,15 @@ inline std::optional<Image> Read(const std::vector<uint8_t>& bytes, std::string&
         name = name.substr(0, name.find('\0'));
         // A longer name (".debug_info") is "/" and its offset in the string table that
         // follows the symbol table.
+        // At most seven digits fit the field, so the number cannot overflow.
         if (name.size() > 1 && name[0] == '/' &&
             name.find_first_not_of("0123456789", 1) == std::string::npos) {
+            uint64_t offset = 0;
+            for (size_t d = 1; d < name.size(); ++d)
+                offset = offset * 10 + static_cast<uint64_t>(name[d] - '0');
             const uint64_t strings =
                 uint64_t{r.U32(coff + kCoffSymbolTable)} + uint64_t{image.symbols} * kSymbolSize;
-            name = r.Text(strings + std::stoul(name.substr(1))).value_or(name);
+            name = r.Text(strings + offset).value_or(name);
         }
         image.sections.push_back(name);
     }
@@ -211,6 +223,8 @@ inline std::optional<Image> Read(const std::vector<uint8_t>& bytes, std::string&
                 if (!entry) return fail("import list outside the file");
                 const uint64_t value = image.pe32Plus ? r.U64(*entry) : r.U32(*entry);
                 if (value == 0) break;
+                // Descriptors may share one list: the whole count is bounded, not each list.
+                if (image.imports.size() >= kMaxEntries) return fail("import table absurd");
                 Import import{*library, false, 0, ""};
                 if (value & ordinalFlag) {
                     import.byOrdinal = true;
