@@ -129,10 +129,7 @@ protected:
         add(StoreFolder::RomAdded, Database("Added app", 5, true, seed++));
         add(StoreFolder::RomAdded, Database("Added data", 6, false, seed++));
 
-        desktop_ = Linux::Work(name + "-desktop");
-        CreateDirectoryA(desktop_.c_str(), nullptr);
-        desk.world.SetSetting(hsworld::kDesktop, desktop_);
-        userFolder_ = desktop_ + "\\Ann Smith";
+        userFolder_ = desk.UserFolder();
         desk.world.SetHotSyncText("BackupConduit", desk.kit + "\\stashmate.dll");
     }
 
@@ -191,15 +188,11 @@ protected:
         return files;
     }
 
-    void Snapshot(const std::string& as) {
-        const std::string state = desk_->state.substr(desk_->state.find_last_of('\\') + 1);
-        Linux::Ask("snapshot " + state + " " + as);
-    }
-    // Palm::PDB's verdict on the backup against the snapshot `as` of the handheld; `lagging`:
-    // backed up since some files were written, whose backup dates then lag the handheld's.
+    void Snapshot(const std::string& as) { desk_->Snapshot(as); }
+    // `lagging`: backed up since some files were written, whose backup dates then lag the
+    // handheld's.
     void CheckBackup(const std::string& as, bool lagging = false) {
-        const std::string desktop = desktop_.substr(desktop_.find_last_of('\\') + 1);
-        Linux::Ask("backup-check " + as + " " + desktop + (lagging ? " lagging" : ""));
+        desk_->CheckBackups(as, lagging);
     }
 
     void SetFault(const char* name, const std::string& text) {
@@ -208,7 +201,7 @@ protected:
 
     std::unique_ptr<MadeKey> madeKey_;  // goes after the desk, which puts back what it found
     std::unique_ptr<Desk> desk_;
-    std::string desktop_, userFolder_;
+    std::string userFolder_;
 };
 
 // The first backup: every RAM database and every database added to the flash ROM, each in a

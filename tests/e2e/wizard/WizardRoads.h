@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,19 @@ inline constexpr auto kFlashWait = std::chrono::seconds(90);
 
 class Wizard : public ::testing::Test {
 protected:
+    // Whatever HotSync a scenario made, its backup was the kit's conduit's: HotSync Manager's
+    // own backup standing in for it would prove nothing of the kit.
+    void TearDown() override {
+        if (!desk_) return;
+        std::ifstream log(desk_->UserFolder() + "\\HotSync.log");
+        const std::string ours = "Backup conduit " + desk_->kit + "\\stashmate.dll ran";
+        for (std::string line; std::getline(log, line);) {
+            if (line.rfind("Backup conduit ", 0) == 0) {
+                EXPECT_EQ(line.rfind(ours, 0), 0u) << line;
+            }
+        }
+    }
+
     // Presses a control of a page.
     void Press(const char* page, const ControlRef& control) { desk_->driver.Press(page, control); }
     bool Enabled(const char* page, const ControlRef& control) {

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -25,9 +27,12 @@ TEST_F(Wizard, NormalModeTheWholeRoad) {
     desk.PutUpdate("good");
     const auto keyBefore = desk.HotSyncKey();
     const auto ramBefore = desk.RamFiles();
+    desk.Snapshot("normal-before");
     desk.StartHandheld("--mode os --no-pacing");
     desk.StartWizard();
     NormalRoadToUpload();
+    // The backup HotSync's work, read back by Palm::PDB before anything is erased.
+    desk.CheckBackups("normal-before");
 
     // The file holds RAM data, which normal mode does not install.
     const auto box = desk.driver.WaitMessageBox("RAM update not supported in Normal Mode");
@@ -47,6 +52,10 @@ TEST_F(Wizard, NormalModeTheWholeRoad) {
 
     desk.ExpectFlash("normal", "good");
     EXPECT_EQ(desk.RamFiles(), ramBefore) << "every RAM database back, byte for byte";
+    // The restoring HotSync: the conduit saw no user and gave the job back.
+    std::ifstream log(desk.UserFolder() + "\\HotSync.log");
+    const std::string text{std::istreambuf_iterator<char>(log), {}};
+    EXPECT_NE(text.find("Stashmate: restore operation detected.  Exiting."), std::string::npos);
     EXPECT_EQ(desk.HotSyncKey(), keyBefore);
     EXPECT_FALSE(desk.HotSyncManagerRunning()) << "it was not running before";
 }

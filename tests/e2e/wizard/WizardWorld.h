@@ -110,6 +110,15 @@ public:
     // update file `file` leaves (flash_expect.py), or `untouched`.
     void ExpectFlash(const std::string& mode, const std::string& file = {});
 
+    // The desktop's folders, where the Linux half reads them too: the folder of the users'
+    // folders (its name in the work folder) and the user's own.
+    std::string DesktopName() const { return desktopName_; }
+    std::string UserFolder() const;
+    // Palm::PDB's verdict (the Linux half's) on the user's backups against the handheld's
+    // databases as the snapshot `name` holds them: every one there, each equal to its own.
+    void Snapshot(const std::string& name);
+    void CheckBackups(const std::string& snapshot, bool lagging = false);
+
     // The wizard from the kit folder, with this command line after its name.
     void StartWizard(const std::string& arguments = {});
     // Waits until the wizard has ended (after a cancel or Finish) and checks it left no box.
@@ -135,6 +144,7 @@ public:
 
 private:
     uint32_t firstHotSync_ = 0;  // the process of the one started before the wizard
+    std::string desktopName_;
 };
 
 // Ends every HotSync Manager stand-in still running, by force when asking does not do.

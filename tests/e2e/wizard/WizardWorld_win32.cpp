@@ -97,6 +97,9 @@ Desk::Desk(const std::string& stateName, int databases)
 
     world.SetHotSyncPath(palm + "\\HotSync.exe");
     world.SetSetting(hsworld::kHandheld, state);
+    desktopName_ = stateName + "-desktop";
+    CreateDirectoryA(Linux::Work(desktopName_).c_str(), nullptr);
+    world.SetSetting(hsworld::kDesktop, Linux::Work(desktopName_));
     // The user's own set-up: a notifier of another program, a backup conduit of a type
     // HotSync Manager also reads, the cradle on COM3, and a value of HotSync Manager's own.
     world.SetHotSyncText("Notifier0", palm + "\\other.dll");
@@ -137,6 +140,16 @@ void Desk::ExpectFlash(const std::string& mode, const std::string& file) {
     StopHandheld();
     std::string name = state.substr(state.find_last_of('\\') + 1);
     Linux::Ask("expect " + name + " " + mode + (file.empty() ? "" : " " + file + ".upd"));
+}
+
+std::string Desk::UserFolder() const { return Linux::Work(desktopName_) + "\\" + kUser; }
+
+void Desk::Snapshot(const std::string& name) {
+    Linux::Ask("snapshot " + state.substr(state.find_last_of('\\') + 1) + " " + name);
+}
+
+void Desk::CheckBackups(const std::string& snapshot, bool lagging) {
+    Linux::Ask("backup-check " + snapshot + " " + desktopName_ + (lagging ? " lagging" : ""));
 }
 
 void Desk::StartWizard(const std::string& arguments) {

@@ -78,7 +78,7 @@ sub same {
 
 sub flags {
     my ($attributes, @names) = @_;
-    return join ',', grep { $attributes->{$_} } @names;
+    return join ',', grep { $attributes && $attributes->{$_} } @names;
 }
 
 my @header = qw(ResDB ReadOnly AppInfoDirty Backup OKToInstallNewer ResetAfterInstall
@@ -95,7 +95,7 @@ for my $file (files($handheld)) {
     my $got = $entry->{pdb};
     my $db = "$name ($entry->{file})";
 
-    my %attributes = %{ $want->{attributes} };
+    my %attributes = %{ $want->{attributes} || {} };
     delete $attributes{Open};
     delete $attributes{ReadOnly} if $rom;
     same($db, 'attributes', flags($got->{attributes}, @header), flags(\%attributes, @header));
@@ -120,7 +120,7 @@ for my $file (files($handheld)) {
             next;
         }
         same($at, 'unique ID', $g->{id}, $w->{id});
-        my %a = %{ $w->{attributes} };
+        my %a = %{ $w->{attributes} || {} };
         # An archived record is kept as a deleted one: marked for removal, not for the archive.
         if (delete $a{archive}) { $a{expunged} = $a{Delete} = 1; }
         my @record = qw(expunged dirty deleted private archive Delete Dirty Busy Secret);
