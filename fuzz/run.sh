@@ -70,6 +70,27 @@ binary[backup_file]=fuzz/fuzz_backup_file
 seeder[backup_file]=seed_palm_database
 max_len[backup_file]=4096
 
+# What the virus scanners' update fetches: an update list, and a plug-in judged from its
+# bytes (a small library of the Windows build when there is one beside, else a bare header).
+targets+=(plugin_file)
+binary[plugin_file]=fuzz/fuzz_plugin_file
+seeder[plugin_file]=seed_plugin_file
+max_len[plugin_file]=65536
+seed_plugin_file() {
+  printf 'VScanners.dll 2.0 http://127.0.0.1/VScanners.dll\n' >"$1/list"
+  printf '<html><body>moved</body></html>\n' >"$1/page"
+  python3 - "$1/pe" <<'PY'
+import struct, sys
+# A PE32 header with an empty optional header's directory: enough to reach every table check.
+dos = b'MZ' + b'\0' * 58 + struct.pack('<I', 64)
+coff = struct.pack('<HHIIIHH', 0x14C, 1, 0, 0, 0, 96 + 16, 0x2102)
+optional = struct.pack('<H', 0x10B) + b'\0' * 90 + struct.pack('<I', 2) + b'\0' * 16
+section = b'.text\0\0\0' + struct.pack('<IIIIIIHHI', 16, 0x1000, 16, 512, 0, 0, 0, 0, 0)
+image = dos + b'PE\0\0' + coff + optional + section
+open(sys.argv[1], 'wb').write(image + b'\0' * (528 - len(image)))
+PY
+}
+
 # The conduit's settings archive: the defaults, a file of the oldest schema, and one with
 # lists and strings in their long forms.
 targets+=(smprefs)
