@@ -243,6 +243,9 @@ private:
     }
 
     int32_t ReadList(bool ram, uint16_t count, std::vector<DatabaseEntry>& list) {
+        // A memory the card says is empty has no list to ask for; a Sync Manager may well
+        // answer such a request with "not found", which must not cost the whole backup.
+        if (count == 0) return 0;
         try {
             list.reserve(count);
         } catch (const std::bad_alloc&) {

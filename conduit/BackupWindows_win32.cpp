@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <tuple>
 
 #include "conduit/BackupWindows.h"
 #include "conduit/StashmateResources.h"
@@ -64,6 +65,14 @@ public:
         cancelled_ = false;
         pass_ = {};
         item_ = {};
+        itemLabel_.clear();
+        itemName_.clear();
+        shownLabel_.clear();
+        shownName_.clear();
+        shownLeft_.clear();
+        shownPassFill_ = shownItemFill_ = -1;
+        itemShown_ = itemWanted_ = false;
+        refreshed_ = false;
         const HINSTANCE module = ThisModule();
         infoWindow_ = CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_STASHMATE_INFO),
                                          GetDesktopWindow(), InfoProcedure, 0);
@@ -99,44 +108,36 @@ public:
 
     void StartPass(int items) override {
         pass_ = {0, std::max(items, 0)};
-        ShowItemLine(false);
-        ShowLeft();
-        InvalidateBar(IDC_PROGRESS_PASS_BAR);
-        Pump();
+        itemWanted_ = false;
+        Refresh();
     }
 
+    // A step comes with every record read, far more often than anyone can see: what the run
+    // reports is kept, and shown at most every kRefreshMs (names, counts, bars, raising the
+    // window, painting), which costs a backup of thousands of records next to nothing.
     void StepPass() override {
-        const int before = FilledOf(IDC_PROGRESS_PASS_BAR, pass_);
         pass_.done = std::min(pass_.done + 1, pass_.total);
-        // The item is done with: its line stays away until the next one starts.
-        ShowItemLine(false);
-        ShowLeft();
-        if (FilledOf(IDC_PROGRESS_PASS_BAR, pass_) != before) InvalidateBar(IDC_PROGRESS_PASS_BAR);
-        ToFront();
-        Pump();
+        // The item is done with: its line goes at the next refresh, unless the next item has
+        // started by then.
+        itemWanted_ = false;
+        if (RefreshDue()) Refresh();
     }
 
     void StartItem(const std::string& label, const std::string& name, int steps) override {
         item_ = {0, std::max(steps, 0)};
-        SetText(IDC_PROGRESS_ITEM_LABEL, label);
-        SetText(IDC_PROGRESS_ITEM_NAME, name);
-        PlaceItemName(label);
-        InvalidateBar(IDC_PROGRESS_ITEM_BAR);
-        ShowItemLine(true);
-        Pump();
+        itemLabel_ = label;
+        itemName_ = name;
+        itemWanted_ = true;
+        if (RefreshDue()) Refresh();
     }
 
     void StepItem() override {
-        const int before = FilledOf(IDC_PROGRESS_ITEM_BAR, item_);
         item_.done = std::min(item_.done + 1, item_.total);
-        // A database of thousands of records repaints only when the bar visibly grows.
-        if (FilledOf(IDC_PROGRESS_ITEM_BAR, item_) != before) InvalidateBar(IDC_PROGRESS_ITEM_BAR);
-        ToFront();
-        Pump();
+        if (RefreshDue()) Refresh();
     }
 
     bool CancelRequested() override {
-        Pump();
+        if (RefreshDue()) Refresh();
         return cancelled_;
     }
 
@@ -179,10 +180,9 @@ private:
         if (progressWindow_) SetDlgItemTextA(progressWindow_, id, text.c_str());
     }
 
-    void ShowLeft() { SetText(IDC_PROGRESS_LEFT_COUNT, std::to_string(pass_.total - pass_.done)); }
-
     void ShowItemLine(bool shown) {
-        if (!progressWindow_) return;
+        if (!progressWindow_ || shown == itemShown_) return;
+        itemShown_ = shown;
         for (int id : {IDC_PROGRESS_ITEM_LABEL, IDC_PROGRESS_ITEM_NAME, IDC_PROGRESS_ITEM_BAR})
             ShowWindow(Item(id), shown ? SW_SHOWNA : SW_HIDE);
     }
@@ -237,6 +237,40 @@ private:
         if (progressWindow_) InvalidateRect(Item(bar), nullptr, FALSE);
     }
 
+    // A step comes with every record read, far more often than anyone can see: the windows
+    // are raised and painted at most every kRefreshMs, which costs a backup of thousands of
+    // records next to nothing and shows the same.
+    bool RefreshDue() {
+        const DWORD now = GetTickCount();
+        if (refreshed_ && now - lastRefresh_ < kRefreshMs) return false;
+        refreshed_ = true;
+        lastRefresh_ = now;
+        return true;
+    }
+
+    // What the run reported, onto the windows: only what changed is touched.
+    void Refresh() {
+        if (!progressWindow_) return;
+        const std::string left = std::to_string(pass_.total - pass_.done);
+        if (left != shownLeft_) SetText(IDC_PROGRESS_LEFT_COUNT, shownLeft_ = left);
+        if (itemName_ != shownName_) SetText(IDC_PROGRESS_ITEM_NAME, shownName_ = itemName_);
+        if (itemLabel_ != shownLabel_) {
+            SetText(IDC_PROGRESS_ITEM_LABEL, shownLabel_ = itemLabel_);
+            PlaceItemName(itemLabel_);
+        }
+        // A bar repaints only when it visibly grows.
+        for (auto [bar, progress, shown] :
+             {std::tuple{IDC_PROGRESS_PASS_BAR, &pass_, &shownPassFill_},
+              std::tuple{IDC_PROGRESS_ITEM_BAR, &item_, &shownItemFill_}}) {
+            const int fill = FilledOf(bar, *progress);
+            if (fill != *shown) InvalidateBar(bar);
+            *shown = fill;
+        }
+        ShowItemLine(itemWanted_);
+        ToFront();
+        Pump();
+    }
+
     // Above the other windows, without taking the keyboard from whoever has it. Only a
     // shown window of the ordinary band above it calls for the move: no window rises above
     // the always-on-top ones, and a step comes with every record read.
@@ -274,6 +308,15 @@ private:
     HFONT boldFont_ = nullptr;
     Progress pass_;
     Progress item_;
+    // What the run reported, and what the windows show of it.
+    std::string itemLabel_, itemName_;
+    std::string shownLabel_, shownName_, shownLeft_;
+    int shownPassFill_ = -1, shownItemFill_ = -1;
+    bool itemShown_ = false;   // the item line as shown
+    bool itemWanted_ = false;  // and as the run has it
+    static constexpr DWORD kRefreshMs = 40;
+    DWORD lastRefresh_ = 0;
+    bool refreshed_ = false;
     bool cancelled_ = false;
 };
 

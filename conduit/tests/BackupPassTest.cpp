@@ -285,6 +285,18 @@ const Scenario kScenarios[] = {
          EXPECT_EQ(w.Files(), kTypicalFiles);
          EXPECT_FALSE(w.sleeps.empty());
      }},
+    {"NoFlashRomDatabases",
+     "a handheld whose flash ROM holds no database is still backed up: an empty list is not a "
+     "lost connection",
+     [](PassWorld& w) {
+         TypicalHandheld(w);
+         w.handheld.rom.clear();
+     },
+     syncprops::kSyncTypeHandheldOverwrites,
+     false,
+     0,
+     {"\t- Wrote Calc (1)", "= Stashmate"},
+     [](PassWorld& w) { EXPECT_EQ(w.Files().size(), kTypicalFiles.size() - 2); }},
     {"UserUnreadable",
      "a handheld whose user cannot be read is not backed up, and says so",
      [](PassWorld& w) {

@@ -66,6 +66,7 @@ public:
         return Answer([&] {
             entries.clear();
             const auto& list = ram ? h_.ram : h_.rom;
+            if (list.empty()) return syncerr::kNotFound;  // as the stand-in answers
             for (size_t i = 0; i < list.size() && i < capacity; ++i) {
                 DatabaseEntry entry = EntryOf(list[i], static_cast<uint16_t>(i));
                 if (auto flags = h_.miscFlags.find(entry.name); flags != h_.miscFlags.end())

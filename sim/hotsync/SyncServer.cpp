@@ -112,7 +112,7 @@ bool SyncServer::LoadLists() {
             if (std::any_of(list.begin(), list.end(),
                             [&](const Listed& l) { return l.database.Name() == name; }))
                 continue;
-            list.push_back({inRam, std::move(s.database), s.fileSize});
+            list.push_back({inRam, std::move(s.database), s.fileSize, s.fileName});
         }
         return true;
     };
@@ -244,7 +244,7 @@ int32_t SyncServer::OpenDatabase(const char* name, int32_t card, uint8_t* handle
     if (open_.size() >= kMostOpen) return kTooManyOpen;
     uint8_t next = 1;
     while (open_.count(next)) ++next;
-    OpenDb db{found->ram, found->database, {}};
+    OpenDb db{found->ram, found->database, found->fileName, {}};
     const bool secrets = (mode & syncopen::kShowSecret) != 0;
     if (db.database.IsResourceDatabase()) {
         for (size_t i = 0; i < db.database.resources.size(); ++i)
@@ -282,7 +282,9 @@ int32_t SyncServer::ReadBlock(const std::vector<uint8_t>& data, uint8_t* buffer,
     if (!buffer && bufferSize > 0) return kBadArgument;
     const uint32_t copied = std::min(bufferSize, size);
     if (copied > 0) std::memcpy(buffer, data.data(), copied);
-    return copied < size ? kBufferTooSmall : syncerr::kOk;
+    if (copied < size) return kBufferTooSmall;
+    ++blocksRead_;
+    return syncerr::kOk;
 }
 
 int32_t SyncServer::ReadAppInfo(uint8_t handle, SyncBlockRead* block) {
@@ -340,8 +342,12 @@ int32_t SyncServer::Close(uint8_t handle, uint8_t options) {
     // The flash ROM keeps no dates the handheld could change.
     if (!(options & kSyncCloseUpdateBackupDate) || !db.ram) return syncerr::kOk;
     db.database.backupDate = now_() + palmdb::kSeconds1904To1970;
+    // Into the very file the list found it in: a handheld answers at once, and a search of
+    // the whole folder for the name would not.
     std::string error;
-    if (!store_.Write(StoreFolder::Ram, db.database, error)) {
+    std::vector<uint8_t> bytes;
+    if (!WritePalmDatabase(db.database, bytes, error) ||
+        !ReplaceFile(store_.FolderPath(StoreFolder::Ram) / db.fileName, bytes, error)) {
         Problem(error);
         return kHandheldFailed;
     }

@@ -99,16 +99,20 @@ public:
     // What went wrong beside the answers (a state directory that could not be read, a disk
     // that was not filled), for whoever wants to tell.
     const std::vector<std::string>& Problems() const { return problems_; }
+    // The records, resources and AppInfo blocks handed over whole so far.
+    uint32_t BlocksRead() const { return blocksRead_; }
 
 private:
     struct Listed {
         bool ram = true;
         PalmDatabase database;
         uint64_t fileSize = 0;
+        std::string fileName;  // within its folder
     };
     struct OpenDb {
         bool ram = true;
         PalmDatabase database;
+        std::string fileName;
         std::vector<uint16_t> visible;  // the records a read by index sees, or every resource
     };
 
@@ -123,6 +127,7 @@ private:
     HandheldStore& store_;
     SyncFaults faults_;
     std::function<uint32_t()> now_;
+    uint32_t blocksRead_ = 0;
     uint32_t busyCalls_ = 0;
     bool turnedAway_ = false;
     bool lost_ = false;

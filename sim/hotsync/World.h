@@ -27,6 +27,10 @@ constexpr const char* kConnection = "Connection";
 // exists, never made by it.
 constexpr const char* kCommonLibraryInits = "CommonLibraryInits";
 
+// Dword, kept by sync20.dll when a conduit unregisters: how many records, resources and
+// AppInfo blocks it read from the handheld in that HotSync.
+constexpr const char* kBlocksRead = "BlocksRead";
+
 // The faults sync20.dll plays, read when a conduit registers (sim/hotsync/SyncServer.h has the
 // codes). "Handheld calls" are all but registering, unregistering, the OS version, the
 // byte-order helpers and SyncYieldCycles.

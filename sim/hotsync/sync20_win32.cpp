@@ -86,6 +86,11 @@ int32_t KESTREL_STDCALL SyncUnRegisterConduit(int32_t handle) {
         for (const std::string& problem : g_connection->server->Problems())
             lines.push_back("Sync Manager: " + problem);
         if (folder && !lines.empty()) hotsync_log::Append(*folder, lines);
+        if (auto key = registry->OpenCurrentUser(hsworld::kKey)) {
+            RegistryValue read{hsworld::kBlocksRead, regtype::Dword, std::vector<uint8_t>(4)};
+            byteorder::PutLE32(read.data.data(), g_connection->server->BlocksRead());
+            key->WriteValue(read);
+        }
     } catch (...) {
         // The report is for people; the conduit's answer does not depend on it.
     }
