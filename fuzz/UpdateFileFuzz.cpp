@@ -12,6 +12,7 @@
 #include "base/Crc16.h"
 #include "base/Log.h"
 #include "image/UpdateFile.h"
+#include "image/UpdateImage.h"
 
 namespace {
 
@@ -81,6 +82,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     IMGDevice(path);
     UpdateFileOsSize(path);
     UpdateFileRamSize(path);
+    // The same bytes as the engine holds them: read once, checked from memory.
+    std::shared_ptr<const UpdateImage> image;
+    if (UpdateImage::Load(path, image) == rc::Success) {
+        (void)CheckUpdateImage(image);
+        ImageOsSize(image);
+        ImageRamSize(image);
+    }
 
     TUpdateFile file;
     if (!file.Open(path)) return 0;

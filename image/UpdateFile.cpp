@@ -10,6 +10,7 @@
 #include "base/ByteOrder.h"
 #include "base/Crc16.h"
 #include "base/Log.h"
+#include "image/UpdateImage.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ bool FinalisesFlashStore(uint16_t versionMinor, uint16_t finaliseFlag) {
 }
 
 bool TUpdateFile::Open(const char* path) {
-    file_.reset();
+    Close();
     if (!path) return false;
     std::error_code error;
     if (!std::filesystem::is_regular_file(std::filesystem::path(path), error)) return false;
@@ -48,8 +49,26 @@ bool TUpdateFile::Open(const char* path) {
     return IsOpen();
 }
 
+bool TUpdateFile::Attach(std::shared_ptr<const UpdateImage> image) {
+    Close();
+    image_ = std::move(image);
+    return IsOpen();
+}
+
+bool TUpdateFile::ReadAt(int32_t offset, uint8_t* to, std::size_t count) {
+    if (image_) {
+        const std::span<const uint8_t> bytes = image_->Bytes();
+        const auto at = static_cast<std::size_t>(offset);
+        if (at > bytes.size() || bytes.size() - at < count) return false;
+        std::memcpy(to, bytes.data() + at, count);
+        return true;
+    }
+    return file_ && std::fseek(file_.get(), offset, SEEK_SET) == 0 &&
+           std::fread(to, 1, count, file_.get()) == count;
+}
+
 TResult TUpdateFile::ReadSector(uint32_t k, std::span<uint8_t, kSectorSize> buffer) {
-    if (!file_) return rc::UpdateReadError;
+    if (!IsOpen()) return rc::UpdateReadError;
     // Every read of a whole file comes through here, one sector at a time.
     if (idle_ && ++sectorsSinceIdle_ >= kSectorsPerIdle) {
         sectorsSinceIdle_ = 0;
@@ -59,12 +78,12 @@ TResult TUpdateFile::ReadSector(uint32_t k, std::span<uint8_t, kSectorSize> buff
     // 4 GiB it wraps.
     const uint32_t offset = static_cast<uint32_t>(k * kSectorSize);
     const int32_t signedOffset = static_cast<int32_t>(offset);
-    if (signedOffset < 0 || std::fseek(file_.get(), signedOffset, SEEK_SET) != 0) {
+    if (signedOffset < 0) {
         if (sizeQueryLogging_)
             PrintMessage(0, "err: seek offset %lx", static_cast<unsigned long>(offset));
         return rc::UpdateReadError;
     }
-    if (std::fread(buffer.data(), 1, kSectorSize, file_.get()) != kSectorSize) {
+    if (!ReadAt(signedOffset, buffer.data(), kSectorSize)) {
         if (sizeQueryLogging_) PrintMessage(0, "err: read sector");
         return rc::UpdateReadError;
     }
@@ -207,11 +226,10 @@ TResult TUpdateFile::ExtractKeeping(uint32_t start, uint32_t count, uint8_t* kee
 }
 
 TResult TUpdateFile::ReadFinaliseFlag(uint16_t& flag) {
-    if (!file_) return rc::UpdateReadError;
-    if (std::fseek(file_.get(), updatemap::kFinaliseFlagFileOffset, SEEK_SET) != 0)
-        return rc::InvalidUpdateFile;
+    if (!IsOpen()) return rc::UpdateReadError;
     uint8_t bytes[2];
-    if (std::fread(bytes, 1, sizeof bytes, file_.get()) != sizeof bytes) return rc::UpdateReadError;
+    if (!ReadAt(static_cast<int32_t>(updatemap::kFinaliseFlagFileOffset), bytes, sizeof bytes))
+        return rc::UpdateReadError;
     flag = byteorder::GetBE16(bytes);
     return rc::Success;
 }
@@ -286,33 +304,26 @@ TResult TUpdateFile::CheckWhole() {
     return rc::Success;
 }
 
-TResult CheckUpdateFile(const char* path, const ReadIdle& idle) {
-    TUpdateFile file;
-    if (!file.Open(path)) return rc::UpdateOpenError;
-    file.SetIdle(idle);
-    return file.CheckWhole();
-}
+namespace {
 
-TResult VerifyUpdateFile(const char* path) {
-    TUpdateFile file;
-    if (!file.Open(path)) return rc::UpdateOpenError;
-    return file.Verify();
-}
-
-uint16_t IMGDevice(const char* path) {
+// The queries below, of a file open either way; `name` is what the log calls it.
+uint16_t DeviceOf(TUpdateFile& file) {
     PrintMessage(3, "IMGDevice()\n");
-    TUpdateFile file;
     DesktopHeader header;
-    if (!file.Open(path) || file.ReadHeader(header) != rc::Success) return 0;
+    if (!file.IsOpen() || file.ReadHeader(header) != rc::Success) return 0;
     return header.device;
 }
 
-uint32_t UpdateFileOsSize(const char* path, const ReadIdle& idle) {
-    TUpdateFile file;
-    if (!file.Open(path)) return 0;
-    PrintMessage(0, "Open file (flash size) %s", path);
+void StartSizeQuery(TUpdateFile& file, const char* what, const std::string& name,
+                    const ReadIdle& idle) {
+    PrintMessage(0, "Open file (%s) %s", what, name.c_str());
     file.SetSizeQueryLogging(true);
     file.SetIdle(idle);
+}
+
+uint32_t OsSizeOf(TUpdateFile& file, const std::string& name, const ReadIdle& idle) {
+    if (!file.IsOpen()) return 0;
+    StartSizeQuery(file, "flash size", name, idle);
     OsMap map;
     if (file.ReadOsMap(map) != rc::Success) return 0;
     uint32_t end = 0;
@@ -322,15 +333,78 @@ uint32_t UpdateFileOsSize(const char* path, const ReadIdle& idle) {
     return end;
 }
 
-uint32_t UpdateFileRamSize(const char* path, const ReadIdle& idle) {
-    TUpdateFile file;
-    if (!file.Open(path)) return 0;
-    PrintMessage(0, "Open file (ram size) %s", path);
-    file.SetSizeQueryLogging(true);
-    file.SetIdle(idle);
+uint32_t RamSizeOf(TUpdateFile& file, const std::string& name, const ReadIdle& idle) {
+    if (!file.IsOpen()) return 0;
+    StartSizeQuery(file, "ram size", name, idle);
     RamMap map;
     if (file.ReadRamMap(map) != rc::Success) return 0;
     uint32_t sum = 0;
     for (const RamSection& s : map.Sections()) sum = SaturatingAdd(sum, s.size);
     return sum;
+}
+
+TResult CheckOf(TUpdateFile& file, const ReadIdle& idle) {
+    if (!file.IsOpen()) return rc::UpdateOpenError;
+    file.SetIdle(idle);
+    return file.CheckWhole();
+}
+
+TUpdateFile Opened(const char* path) {
+    TUpdateFile file;
+    (void)file.Open(path);
+    return file;
+}
+
+TUpdateFile Attached(const std::shared_ptr<const UpdateImage>& image) {
+    TUpdateFile file;
+    (void)file.Attach(image);
+    return file;
+}
+
+}  // namespace
+
+TResult CheckUpdateFile(const char* path, const ReadIdle& idle) {
+    TUpdateFile file = Opened(path);
+    return CheckOf(file, idle);
+}
+
+TResult VerifyUpdateFile(const char* path) {
+    TUpdateFile file;
+    if (!file.Open(path)) return rc::UpdateOpenError;
+    return file.Verify();
+}
+
+uint16_t IMGDevice(const char* path) {
+    TUpdateFile file = Opened(path);
+    return DeviceOf(file);
+}
+
+uint32_t UpdateFileOsSize(const char* path, const ReadIdle& idle) {
+    TUpdateFile file = Opened(path);
+    return OsSizeOf(file, path ? path : "", idle);
+}
+
+uint32_t UpdateFileRamSize(const char* path, const ReadIdle& idle) {
+    TUpdateFile file = Opened(path);
+    return RamSizeOf(file, path ? path : "", idle);
+}
+
+TResult CheckUpdateImage(const std::shared_ptr<const UpdateImage>& image, const ReadIdle& idle) {
+    TUpdateFile file = Attached(image);
+    return CheckOf(file, idle);
+}
+
+uint16_t ImageDevice(const std::shared_ptr<const UpdateImage>& image) {
+    TUpdateFile file = Attached(image);
+    return DeviceOf(file);
+}
+
+uint32_t ImageOsSize(const std::shared_ptr<const UpdateImage>& image, const ReadIdle& idle) {
+    TUpdateFile file = Attached(image);
+    return OsSizeOf(file, image ? image->Name() : "", idle);
+}
+
+uint32_t ImageRamSize(const std::shared_ptr<const UpdateImage>& image, const ReadIdle& idle) {
+    TUpdateFile file = Attached(image);
+    return RamSizeOf(file, image ? image->Name() : "", idle);
 }

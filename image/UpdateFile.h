@@ -16,6 +16,8 @@
 
 using updfile::kSectorSize;
 
+class UpdateImage;
+
 // Called now and then while a file is read sector by sector, for a caller whose front end must
 // stay alive through a read of the whole file; empty for none.
 using ReadIdle = std::function<void()>;
@@ -70,18 +72,26 @@ struct RamMap {
 // always, minor 4 and later when the update map's flag is set, older files never.
 bool FinalisesFlashStore(uint16_t versionMinor, uint16_t finaliseFlag);
 
-// An update file open for reading. The file is closed when the object goes away.
+// An update file open for reading, from its path or from an image read before
+// (image/UpdateImage.h). The file is closed when the object goes away.
 class TUpdateFile {
 public:
     TUpdateFile() = default;
     TUpdateFile(const TUpdateFile&) = delete;
     TUpdateFile& operator=(const TUpdateFile&) = delete;
+    TUpdateFile(TUpdateFile&&) = default;
+    TUpdateFile& operator=(TUpdateFile&&) = default;
 
     // False when the file cannot be opened, or is no regular file (a FIFO or a device would
     // block the reader or never end); the caller picks the code for that.
     bool Open(const char* path);
-    bool IsOpen() const { return file_ != nullptr; }
-    void Close() { file_.reset(); }
+    // Reads `image` from now on; false for none.
+    bool Attach(std::shared_ptr<const UpdateImage> image);
+    bool IsOpen() const { return file_ != nullptr || image_ != nullptr; }
+    void Close() {
+        file_.reset();
+        image_.reset();
+    }
 
     // The size queries narrate failures and the header at other levels than the installers.
     void SetSizeQueryLogging(bool on) { sizeQueryLogging_ = on; }
@@ -126,6 +136,9 @@ private:
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
 
+    // `count` bytes at file offset `offset` (non-negative as a signed 32-bit offset) into `to`;
+    // false when the file has fewer.
+    bool ReadAt(int32_t offset, uint8_t* to, std::size_t count);
     [[nodiscard]] TResult ExtractKeeping(uint32_t start, uint32_t count, uint8_t* keep,
                                          std::size_t keepBytes);
     // The maps of an update map read and checked already.
@@ -133,6 +146,7 @@ private:
     [[nodiscard]] TResult ReadRamMapOf(const UpdateMap& update, RamMap& map);
 
     std::unique_ptr<std::FILE, Closer> file_;
+    std::shared_ptr<const UpdateImage> image_;
     bool sizeQueryLogging_ = false;
     ReadIdle idle_;
     uint32_t sectorsSinceIdle_ = 0;

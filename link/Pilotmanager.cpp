@@ -133,19 +133,19 @@ TResult TPilotManager::EraseRamStore() {
     return result;
 }
 
-TResult TPilotManager::FlashOsImage(const char* path) {
+TResult TPilotManager::FlashOsImage(const std::shared_ptr<const UpdateImage>& image) {
     if (!loader_) return rc::NotConnected;
     UpdateJob job(callback_, loader_.get(), options_.advancedMode);
-    const TResult result = job.FlashOsImage(path);
+    const TResult result = job.FlashOsImage(image);
     // Advanced mode is finished by its RAM data.
     if (result == rc::Success && !options_.advancedMode) unfinished_ = false;
     return result;
 }
 
-TResult TPilotManager::InstallRamImage(const char* path) {
+TResult TPilotManager::InstallRamImage(const std::shared_ptr<const UpdateImage>& image) {
     if (!loader_) return rc::NotConnected;
     UpdateJob job(callback_, loader_.get(), options_.advancedMode);
-    const TResult result = job.InstallRamImage(path);
+    const TResult result = job.InstallRamImage(image);
     if (result == rc::Success) unfinished_ = false;
     return result;
 }

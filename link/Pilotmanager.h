@@ -14,6 +14,7 @@ class TSLK;
 class TPalmDebugger;
 class TLoader;
 class GuiCallback;
+class UpdateImage;
 
 // What the engine reads of the wizard's settings.
 struct LinkOptions {
@@ -43,8 +44,8 @@ public:
     uint8_t DeviceType() const { return deviceType_; }
     [[nodiscard]] TResult FlashCapacity(uint32_t* bytes);
     [[nodiscard]] TResult EraseRamStore();
-    [[nodiscard]] TResult FlashOsImage(const char* path);
-    [[nodiscard]] TResult InstallRamImage(const char* path);
+    [[nodiscard]] TResult FlashOsImage(const std::shared_ptr<const UpdateImage>& image);
+    [[nodiscard]] TResult InstallRamImage(const std::shared_ptr<const UpdateImage>& image);
     // Tells the loader to leave and closes the port. While an update is unfinished (below)
     // the loader is not told to leave: the handheld would boot half an OS and could not be
     // reached again without its ROM debugger. It is put back to the speed a fresh loader

@@ -78,9 +78,9 @@ bool UpdateJob::ObtainBuffer() {
     return block_ != nullptr;
 }
 
-TResult UpdateJob::FlashOsImage(const char* path) {
+TResult UpdateJob::FlashOsImage(const std::shared_ptr<const UpdateImage>& image) {
     TUpdateFile file;
-    if (!file.Open(path)) return rc::UpdateReadError;
+    if (!file.Attach(image)) return rc::UpdateReadError;
     DesktopHeader header;
     if (const TResult r = file.ReadHeader(header)) return r;
     LogHeader(header);
@@ -157,9 +157,9 @@ TResult UpdateJob::FlashSection(TUpdateFile& file, const OsSection& section, uin
     return rc::Success;
 }
 
-TResult UpdateJob::InstallRamImage(const char* path) {
+TResult UpdateJob::InstallRamImage(const std::shared_ptr<const UpdateImage>& image) {
     TUpdateFile file;
-    if (!file.Open(path)) return rc::UpdateReadError;
+    if (!file.Attach(image)) return rc::UpdateReadError;
     DesktopHeader header;
     if (const TResult r = file.ReadHeader(header)) return r;
     LogHeader(header);

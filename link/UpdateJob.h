@@ -10,6 +10,7 @@
 
 #include "base/ResultCodes.h"
 #include "image/UpdateFile.h"
+#include "image/UpdateImage.h"
 
 class GuiCallback;
 class TLoader;
@@ -30,8 +31,9 @@ public:
     // Neither is owned; `callback` may be absent.
     UpdateJob(GuiCallback* callback, TLoader* loader, bool advancedMode);
 
-    [[nodiscard]] TResult FlashOsImage(const char* path);
-    [[nodiscard]] TResult InstallRamImage(const char* path);
+    // Both write from the image alone; its file is never opened again.
+    [[nodiscard]] TResult FlashOsImage(const std::shared_ptr<const UpdateImage>& image);
+    [[nodiscard]] TResult InstallRamImage(const std::shared_ptr<const UpdateImage>& image);
 
 private:
     // Both report P(x) and then see whether the page asked to stop.

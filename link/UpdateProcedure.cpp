@@ -40,12 +40,19 @@ bool DeviceMatches(uint8_t handheld, uint16_t file) {
 UpdateProcedure::UpdateProcedure(TPilotManager& manager, UpdateUi& ui, std::string updateFile)
     : manager_(manager), ui_(ui), file_(std::move(updateFile)) {}
 
-UpdateOutcome JudgeUpdateFile(const char* path, UpdateFacts& facts, const ReadIdle& idle) {
-    if (const TResult r = CheckUpdateFile(path, idle)) return UpdateOutcome::Code(r);
-    facts.fileDevice = IMGDevice(path);
+UpdateOutcome JudgeUpdateImage(const std::shared_ptr<const UpdateImage>& image, UpdateFacts& facts,
+                               const ReadIdle& idle) {
+    if (const TResult r = CheckUpdateImage(image, idle)) return UpdateOutcome::Code(r);
+    facts.fileDevice = ImageDevice(image);
     if (!IsSupportedDevice(facts.fileDevice))
         return UpdateOutcome::Refused(UpdateRefusal::FileNotForHalvex);
     return {};
+}
+
+UpdateOutcome JudgeUpdateFile(const char* path, UpdateFacts& facts, const ReadIdle& idle) {
+    std::shared_ptr<const UpdateImage> image;
+    if (const TResult r = UpdateImage::Load(path, image, idle)) return UpdateOutcome::Code(r);
+    return JudgeUpdateImage(image, facts, idle);
 }
 
 ReadIdle UpdateProcedure::FileIdle() {
@@ -55,15 +62,23 @@ ReadIdle UpdateProcedure::FileIdle() {
     };
 }
 
-UpdateOutcome UpdateProcedure::CheckFile() {
-    const UpdateOutcome outcome = JudgeUpdateFile(file_.c_str(), facts_, FileIdle());
+UpdateOutcome UpdateProcedure::Judge() {
+    if (image_) return {};
+    std::shared_ptr<const UpdateImage> image;
+    if (const TResult r = UpdateImage::Load(file_.c_str(), image, FileIdle()))
+        return UpdateOutcome::Code(r);
+    const UpdateOutcome outcome = JudgeUpdateImage(image, facts_, FileIdle());
     if (outcome.refused) ui_.Refuse(outcome.refusal, facts_);
+    // Only a file that passed is kept: a refused one is read afresh by the next try.
+    if (outcome.Done()) image_ = std::move(image);
     return outcome;
 }
 
+UpdateOutcome UpdateProcedure::CheckFile() { return Judge(); }
+
 TResult UpdateProcedure::CheckRamSections() {
     TUpdateFile file;
-    if (!file.Open(file_.c_str())) return rc::UpdateReadError;
+    if (!file.Attach(image_)) return rc::UpdateReadError;
     file.SetIdle(FileIdle());
     RamMap map;
     if (const TResult r = file.ReadRamMap(map)) return r;
@@ -136,11 +151,7 @@ UpdateOutcome UpdateProcedure::CheckHandheld() {
         if (const TResult r = manager_.CheckBattery()) return UpdateOutcome::Code(r);
     }
 
-    // Once more, right before the first write: the file may have changed since it was judged.
-    if (UpdateOutcome judged = JudgeUpdateFile(file_.c_str(), facts_, FileIdle()); !judged.Done()) {
-        if (judged.refused) ui_.Refuse(judged.refusal, facts_);
-        return judged;
-    }
+    if (UpdateOutcome judged = Judge(); !judged.Done()) return judged;
     facts_.handheldDevice = manager_.DeviceType();
     if (advanced) {
         if (!IsSupportedDevice(facts_.handheldDevice)) {
@@ -155,7 +166,7 @@ UpdateOutcome UpdateProcedure::CheckHandheld() {
     }
 
     // Unsigned: a size that saturated at 0xFFFFFFFF must not pass as a small one.
-    facts_.osSize = UpdateFileOsSize(file_.c_str(), FileIdle());
+    facts_.osSize = ImageOsSize(image_, FileIdle());
     if (facts_.osSize > facts_.flashCapacity) {
         ui_.Refuse(UpdateRefusal::ImageTooBig, facts_);
         return UpdateOutcome::Refused(UpdateRefusal::ImageTooBig);
@@ -164,7 +175,7 @@ UpdateOutcome UpdateProcedure::CheckHandheld() {
     // out at the offending section, after the RAM store is gone.
     {
         TUpdateFile file;
-        if (!file.Open(file_.c_str())) return UpdateOutcome::Code(rc::UpdateReadError);
+        if (!file.Attach(image_)) return UpdateOutcome::Code(rc::UpdateReadError);
         file.SetIdle(FileIdle());
         OsMap map;
         if (const TResult r = file.ReadOsMap(map)) return UpdateOutcome::Code(r);
@@ -172,7 +183,7 @@ UpdateOutcome UpdateProcedure::CheckHandheld() {
             return UpdateOutcome::Code(r);
     }
 
-    facts_.ramSize = UpdateFileRamSize(file_.c_str(), FileIdle());
+    facts_.ramSize = ImageRamSize(image_, FileIdle());
     if (advanced) {
         if (const TResult r = CheckRamSections()) return UpdateOutcome::Code(r);
     } else if (facts_.ramSize != 0 && !ui_.Ask(UpdateQuestion::FlashWithoutRamData, facts_)) {
@@ -183,14 +194,15 @@ UpdateOutcome UpdateProcedure::CheckHandheld() {
 }
 
 UpdateOutcome UpdateProcedure::Write() {
+    // Nothing is written that was not judged.
+    if (!image_) return UpdateOutcome::Code(rc::NotConnected);
     ui_.Progress(UpdateStage::ErasingRamStore);
     if (const TResult r = manager_.EraseRamStore()) return UpdateOutcome::Code(r);
     ui_.Progress(UpdateStage::FlashingOs);
-    if (const TResult r = manager_.FlashOsImage(file_.c_str())) return UpdateOutcome::Code(r);
+    if (const TResult r = manager_.FlashOsImage(image_)) return UpdateOutcome::Code(r);
     if (manager_.Options().advancedMode) {
         ui_.Progress(UpdateStage::InstallingRam);
-        if (const TResult r = manager_.InstallRamImage(file_.c_str()))
-            return UpdateOutcome::Code(r);
+        if (const TResult r = manager_.InstallRamImage(image_)) return UpdateOutcome::Code(r);
     }
     return {};
 }

@@ -6,10 +6,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "base/ResultCodes.h"
 #include "image/UpdateFile.h"
+#include "image/UpdateImage.h"
 
 class TPilotManager;
 
@@ -94,6 +96,9 @@ struct UpdateOutcome {
 // The file alone judged, as CheckFile does, without a UI: the whole-file check, then that it
 // is for a Halvex handheld (a refusal). `facts` gets the file's device; `idle` is called as the
 // file is read.
+UpdateOutcome JudgeUpdateImage(const std::shared_ptr<const UpdateImage>& image, UpdateFacts& facts,
+                               const ReadIdle& idle = {});
+// The same of the file at `path`, read once.
 UpdateOutcome JudgeUpdateFile(const char* path, UpdateFacts& facts, const ReadIdle& idle = {});
 
 class UpdateProcedure {
@@ -104,9 +109,11 @@ public:
     // The phases in their order; each may be called on its own where a front end spreads
     // them over its pages (the wizard connects on one page and writes on another).
 
-    // CheckFile and CheckHandheld read the whole file, CheckHandheld several times over: a
-    // third of a second for four megabytes under Wine. Meanwhile the thread goes to the port's
-    // LineIdle (the page's message pump) as it does in a wait on the line.
+    // The file is read once, into memory, by the first of CheckFile and CheckHandheld, and
+    // judged there; what was judged is what Write writes, whatever becomes of the file on
+    // disk. Reading and judging take a fraction of a second for four megabytes under Wine;
+    // meanwhile the thread goes to the port's LineIdle (the page's message pump) as it does
+    // in a wait on the line.
 
     // Judges the file before any port is opened: its integrity, and that it is for a Halvex
     // handheld.
@@ -119,9 +126,9 @@ public:
     // For a front end that reached the loader on its own (the wizard's earlier pages): the
     // handheld's flash, device and line speed are read, as Connect reads them.
     [[nodiscard]] UpdateOutcome TakeConnectedLoader();
-    // With the loader connected: the battery (normal mode), the file once more, the
-    // handheld's kind, that the OS fits and can be flashed in whole blocks, that the RAM data
-    // lies in the handheld's RAM (advanced mode), and the RAM data normal mode leaves out.
+    // With the loader connected: the battery (normal mode), the file (when CheckFile did not
+    // judge it), the handheld's kind, that the OS fits and can be flashed in whole blocks, that the
+    // RAM data lies in the handheld's RAM (advanced mode), and the RAM data normal mode leaves out.
     [[nodiscard]] UpdateOutcome CheckHandheld();
     // Erases the RAM store, flashes the OS and, in advanced mode, installs the RAM data.
     [[nodiscard]] UpdateOutcome Write();
@@ -145,9 +152,12 @@ private:
     [[nodiscard]] TResult CheckRamSections();
     // What the file's readers call between pieces.
     ReadIdle FileIdle();
+    // Reads and judges the file, once.
+    [[nodiscard]] UpdateOutcome Judge();
 
     TPilotManager& manager_;
     UpdateUi& ui_;
     std::string file_;
+    std::shared_ptr<const UpdateImage> image_;  // the file as read and judged
     UpdateFacts facts_;
 };

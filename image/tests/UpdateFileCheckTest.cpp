@@ -2,6 +2,7 @@
 // each refused with its own code before a handheld is touched.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "image/UpdateFile.h"
+#include "image/UpdateImage.h"
 #include "testing/TestUpdateFile.h"
 #include "testing/Wire.h"
 
@@ -125,7 +127,30 @@ TEST(CheckUpdateFile, OnlyRegularFilesAreRead) {
     fs::create_directories(dir / "folder.upd");
     EXPECT_EQ(CheckUpdateFile((dir / "folder.upd").string().c_str()), rc::UpdateOpenError);
     EXPECT_EQ(CheckUpdateFile((dir / "absent.upd").string().c_str()), rc::UpdateOpenError);
+    std::shared_ptr<const UpdateImage> image;
+    EXPECT_EQ(UpdateImage::Load((dir / "folder.upd").string().c_str(), image), rc::UpdateOpenError);
+    EXPECT_EQ(UpdateImage::Load((dir / "absent.upd").string().c_str(), image), rc::UpdateOpenError);
+    EXPECT_EQ(image, nullptr);
     fs::remove_all(dir);
+}
+
+// The engine's copy in memory says what the file said, to the last byte and the last refusal.
+TEST(CheckUpdateFile, TheImageInMemoryIsJudgedAsTheFile) {
+    UpdPlan plan;
+    plan.os = {{0, Pattern(5000, 1), {}}};
+    plan.ram = {{0x20000, Pattern(300, 2)}};
+    std::vector<uint8_t> damaged = BuildUpd(plan);
+    damaged[damaged.size() - 1] ^= 1;
+    for (const std::vector<uint8_t>& bytes : {BuildUpd(plan), damaged}) {
+        TempFile file(bytes);
+        std::shared_ptr<const UpdateImage> image;
+        ASSERT_EQ(UpdateImage::Load(file.Path(), image), rc::Success);
+        EXPECT_TRUE(std::ranges::equal(image->Bytes(), bytes));
+        EXPECT_EQ(CheckUpdateImage(image), CheckUpdateFile(file.Path()));
+        EXPECT_EQ(ImageOsSize(image), UpdateFileOsSize(file.Path()));
+        EXPECT_EQ(ImageRamSize(image), UpdateFileRamSize(file.Path()));
+        EXPECT_EQ(ImageDevice(image), IMGDevice(file.Path()));
+    }
 }
 
 // A front end stays alive through the check of a big file: it gets the thread every 32 KiB

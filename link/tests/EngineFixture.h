@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "image/UpdateImage.h"
 #include "link/Clock.h"
 #include "link/Guicallback.h"
 #include "link/Loader.h"
@@ -35,6 +36,13 @@ using testupd::UpdPlan;
 using wire::Get32;
 using wire::Put16;
 using wire::Put32;
+// The file at `path` as the engine writes it; none when it cannot be read.
+inline std::shared_ptr<const UpdateImage> Read(const char* path) {
+    std::shared_ptr<const UpdateImage> image;
+    (void)UpdateImage::Load(path, image);
+    return image;
+}
+
 inline uint16_t Crc(const uint8_t* data, std::size_t length) { return wire::Crc(data, length); }
 
 // Records every report; can ask to stop at the n-th one, as the abort button would.

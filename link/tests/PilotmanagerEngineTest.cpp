@@ -159,9 +159,9 @@ TEST(PilotmanagerEngine, AdvancedModeFromTheRomDebuggerToTheFinishedUpdate) {
     TempFile file(BuildUpd(plan));
     e.callback.reports.clear();
     ASSERT_EQ(e.manager->EraseRamStore(), 0);
-    ASSERT_EQ(e.manager->FlashOsImage(file.Path()), 0);
+    ASSERT_EQ(e.manager->FlashOsImage(Read(file.Path())), 0);
     EXPECT_EQ(e.callback.reports.front(), 5);
-    ASSERT_EQ(e.manager->InstallRamImage(file.Path()), 0);
+    ASSERT_EQ(e.manager->InstallRamImage(Read(file.Path())), 0);
     EXPECT_EQ(e.manager->Disconnect(), 0);
 
     EXPECT_TRUE(
@@ -219,8 +219,8 @@ TEST(PilotmanagerEngine, AFrontEndHasTheThreadEvery40MsOfAnUpdateAtNoCostInTime)
         ASSERT_EQ(e.manager->UploadLoader(loader.data(), size, size), 0);
         ASSERT_EQ(e.manager->StartLoader(), 0);
         ASSERT_EQ(e.manager->EraseRamStore(), 0);
-        ASSERT_EQ(e.manager->FlashOsImage(file.Path()), 0);
-        ASSERT_EQ(e.manager->InstallRamImage(file.Path()), 0);
+        ASSERT_EQ(e.manager->FlashOsImage(Read(file.Path())), 0);
+        ASSERT_EQ(e.manager->InstallRamImage(Read(file.Path())), 0);
         ASSERT_EQ(e.manager->Disconnect(), 0);
         const uint64_t end = e.clock.NowNs();
         took[pumping] = end - start;

@@ -46,7 +46,7 @@ TEST(UpdateJobEngine, FlashesWhatDiffersAndFinalisesTheStore) {
     ExpectFinalised(expected);
 
     TempFile file(BuildUpd(plan));
-    ASSERT_EQ(e.manager->FlashOsImage(file.Path()), 0);
+    ASSERT_EQ(e.manager->FlashOsImage(Read(file.Path())), 0);
     EXPECT_TRUE(e.Flash() == expected);
     const std::vector<int32_t>& reports = e.callback.reports;
     ASSERT_GE(reports.size(), 2u);
@@ -75,7 +75,7 @@ TEST(UpdateJobEngine, MatchingSectionsAreNotFlashedAndTheRuleDecidesFinalisation
         if (c.finalised) ExpectFinalised(expected);
 
         TempFile file(BuildUpd(plan));
-        ASSERT_EQ(e.manager->FlashOsImage(file.Path()), 0) << c.minor << "/" << c.flag;
+        ASSERT_EQ(e.manager->FlashOsImage(Read(file.Path())), 0) << c.minor << "/" << c.flag;
         EXPECT_TRUE(e.Flash() == expected) << c.minor << "/" << c.flag;
         // Totals 65 + 4: the second section starts at 1 + 65 * 98 / 69.
         EXPECT_EQ(e.callback.reports, (std::vector<int32_t>{1, 93, 99, 100}))
@@ -93,7 +93,7 @@ TEST(UpdateJobEngine, A5000ByteSectionGoesAsTwoWholeBlocks) {
     plan.os = {{0x10000, Pattern(5000, 22), {}}};
 
     TempFile file(BuildUpd(plan));
-    ASSERT_EQ(e.manager->FlashOsImage(file.Path()), 0);
+    ASSERT_EQ(e.manager->FlashOsImage(Read(file.Path())), 0);
     const std::vector<uint8_t>& flash = e.Flash();
     EXPECT_TRUE(
         std::equal(plan.os[0].data.begin(), plan.os[0].data.end(), flash.begin() + 0x10000));
@@ -128,7 +128,7 @@ TEST(UpdateJobEngine, AnAbortIsHonouredAtTheNextBlock) {
         e.callback.abortAtReport = c.abortAt;
 
         TempFile file(BuildUpd(plan));
-        EXPECT_EQ(e.manager->FlashOsImage(file.Path()), rc::FlashAborted) << c.abortAt;
+        EXPECT_EQ(e.manager->FlashOsImage(Read(file.Path())), rc::FlashAborted) << c.abortAt;
         EXPECT_TRUE(e.Flash() == expected) << c.abortAt;
         EXPECT_EQ(e.callback.reports.size(), c.abortAt);
         // The loader stays connected for another try.
@@ -155,7 +155,7 @@ TEST(UpdateJobEngine, ProgressOfTwoLargeSectionsInBothModes) {
         expected.push_back(100);
 
         TempFile file(BuildUpd(plan));
-        ASSERT_EQ(e.manager->FlashOsImage(file.Path()), 0);
+        ASSERT_EQ(e.manager->FlashOsImage(Read(file.Path())), 0);
         EXPECT_EQ(e.callback.reports, expected) << (advanced ? "advanced" : "normal");
         EXPECT_EQ(e.callback.reports.front(), advanced ? 5 : 1);
         EXPECT_EQ(e.callback.reports[26], 50 + (advanced ? 2 : 0));  // the second section
@@ -189,7 +189,7 @@ TEST(UpdateJobEngine, SectionsThatCannotBeFlashedWholeAreRefusedBeforeAnyErase) 
                 {c.offsets[i], Pattern(i + 1 == c.offsets.size() ? c.lastSize : 4096, 52), {}});
 
         TempFile file(BuildUpd(plan));
-        EXPECT_EQ(e.manager->FlashOsImage(file.Path()), c.result) << c.what;
+        EXPECT_EQ(e.manager->FlashOsImage(Read(file.Path())), c.result) << c.what;
         EXPECT_TRUE(e.Flash() == old) << c.what;
         EXPECT_TRUE(e.callback.reports.empty()) << c.what;
     }
@@ -208,7 +208,7 @@ TEST(UpdateJobEngine, AWriteThatDidNotTakeIsAFlashWriteError) {
                {0x30000, Pattern(4096, 63), {}}};
 
     TempFile file(BuildUpd(plan));
-    EXPECT_EQ(e.manager->FlashOsImage(file.Path()), rc::FlashWriteError);
+    EXPECT_EQ(e.manager->FlashOsImage(Read(file.Path())), rc::FlashWriteError);
     // Stopped there: the section after it was not touched.
     EXPECT_TRUE(std::equal(old.begin(), old.end(), e.Flash().begin() + 0x30000));
     EXPECT_TRUE(e.callback.reports.empty() || e.callback.reports.back() < 99);
@@ -221,7 +221,7 @@ TEST(UpdateJobEngine, AnUpdateFileWithoutOsSectionsDoesNothing) {
     std::copy(os.image.begin(), os.image.end(), e.Flash().begin());
     const std::vector<uint8_t> before = e.Flash();
     TempFile file(BuildUpd(UpdPlan{}));
-    EXPECT_EQ(e.manager->FlashOsImage(file.Path()), 0);
+    EXPECT_EQ(e.manager->FlashOsImage(Read(file.Path())), 0);
     EXPECT_TRUE(e.Flash() == before);  // not even finalised
     EXPECT_TRUE(e.callback.reports.empty());
 }
@@ -229,14 +229,14 @@ TEST(UpdateJobEngine, AnUpdateFileWithoutOsSectionsDoesNothing) {
 TEST(UpdateJobEngine, FileFailuresComeBackAsTheirCodes) {
     Engine e;
     ASSERT_EQ(e.Connect(), 0);
-    EXPECT_EQ(e.manager->FlashOsImage("/nonexistent/kestrel.upd"), rc::UpdateReadError);
-    EXPECT_EQ(e.manager->InstallRamImage("/nonexistent/kestrel.upd"), rc::UpdateReadError);
+    EXPECT_EQ(e.manager->FlashOsImage(Read("/nonexistent/kestrel.upd")), rc::UpdateReadError);
+    EXPECT_EQ(e.manager->InstallRamImage(Read("/nonexistent/kestrel.upd")), rc::UpdateReadError);
     UpdPlan plan;
     plan.os = {{0x10000, Pattern(4096, 71), {}}};
     std::vector<uint8_t> bytes = BuildUpd(plan);
     bytes[512 * 7] ^= 1;  // inside the section data: the file's CRC no longer matches
     TempFile file(bytes);
-    EXPECT_EQ(e.manager->FlashOsImage(file.Path()), rc::UpdateCrcError);
+    EXPECT_EQ(e.manager->FlashOsImage(Read(file.Path())), rc::UpdateCrcError);
     EXPECT_TRUE(
         std::all_of(e.Flash().begin(), e.Flash().end(), [](uint8_t b) { return b == 0xFF; }));
 }
@@ -253,7 +253,7 @@ TEST(UpdateJobEngine, RamSectionsLandAtTheirAddressesInChunks) {
         std::copy(part.data.begin(), part.data.end(), expected.begin() + part.address);
 
     TempFile file(BuildUpd(plan));
-    ASSERT_EQ(e.manager->InstallRamImage(file.Path()), 0);
+    ASSERT_EQ(e.manager->InstallRamImage(Read(file.Path())), 0);
     EXPECT_TRUE(e.Ram() == expected);
     // 10 thousands in all: chunks of 4096, 4096 and 1808 bytes, then 700 bytes that count 0.
     EXPECT_EQ(e.callback.reports, (std::vector<int32_t>{1, 40, 79, 89, 99, 99, 99, 100}));
@@ -269,7 +269,7 @@ TEST(UpdateJobEngine, AbortDuringRamInstall) {
     e.callback.abortAtReport = 2;  // after the first chunk
 
     TempFile file(BuildUpd(plan));
-    EXPECT_EQ(e.manager->InstallRamImage(file.Path()), rc::FlashAborted);
+    EXPECT_EQ(e.manager->InstallRamImage(Read(file.Path())), rc::FlashAborted);
     EXPECT_TRUE(std::equal(plan.ram[0].data.begin(), plan.ram[0].data.begin() + 4096,
                            e.Ram().begin() + 0x50000));
     EXPECT_TRUE(std::equal(old.begin() + 0x51000, old.end(), e.Ram().begin() + 0x51000));
