@@ -20,7 +20,7 @@ void ChooseUpdateFile(PageUi& ui, win32_cfg_type& settings, TPilotManager& link,
                       const FileChoiceWorld& world) {
     const std::string pattern =
         settings.commandLineFile.empty() ? "*.UPD" : settings.commandLineFile;
-    TFileList files(world.programDirectory, pattern, world.search);
+    TFileList files(world.programDirectory, pattern, *world.search);
     TStringList listed;
     files.FillStringList(&listed, true);
 

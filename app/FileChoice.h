@@ -25,7 +25,7 @@ public:
 
 struct FileChoiceWorld {
     std::string programDirectory;  // with its trailing separator
-    std::shared_ptr<FileSearchEdge> search;
+    std::unique_ptr<FileSearchEdge> search;
     std::function<uint16_t(const std::string& path)> deviceOf;  // the file's device code
     FileSelectUi* select = nullptr;
 };

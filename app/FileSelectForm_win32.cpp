@@ -3,7 +3,7 @@
 #include "app/FileSelectForm.h"
 #include "app/PageControls.h"
 #include "base/MessageBoxEdge.h"
-#include "base/ResourceModule.h"
+#include "base/ResourceModuleEdge.h"
 #include "base/StringIds.h"
 #include "base/Stringmgr.h"
 
@@ -53,7 +53,7 @@ class Win32FileSelectForm final : public FileSelectUi {
 public:
     Answer Choose(const std::vector<std::string>& names, int& selected) override {
         Session session{&names};
-        const INT_PTR result = DialogBoxParamA(static_cast<HINSTANCE>(ResourceModule()),
+        const INT_PTR result = DialogBoxParamA(static_cast<HINSTANCE>(modules_->Current()),
                                                MAKEINTRESOURCEA(IDD_FILE_SELECT), GetActiveWindow(),
                                                Procedure, reinterpret_cast<LPARAM>(&session));
         selected = session.selected;
@@ -61,6 +61,10 @@ public:
         if (result == IDC_SELECT_BROWSE) return Answer::Browse;
         return Answer::Cancel;
     }
+
+private:
+    // The dialog comes from the resources in force, in the user's language.
+    const std::unique_ptr<ResourceModuleEdge> modules_ = MakeResourceModuleEdge();
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "app/BackgroundForm.h"
 #include "app/Wizard.h"
+#include "base/MessagePump.h"
 #include "support/Language.h"
 
 namespace {
@@ -25,15 +26,8 @@ void RunWizard() {
     char caption[256] = {};
     GetWindowTextA(static_cast<HWND>(form->Handle()), caption, sizeof caption);
     g_title = caption;
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        // The page in sight takes its dialog keys: Tab, Enter, Esc.
-        if (HWND page = static_cast<HWND>(form->CurrentPageWindow());
-            page && IsDialogMessageA(page, &msg))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    // The page in sight takes its dialog keys: Tab, Enter, Esc.
+    RunMessageLoop([&form] { return form->CurrentPageWindow(); });
 }
 
 }  // namespace

@@ -11,7 +11,8 @@
 #include "app/PageControls.h"
 #include "app/PageDialog.h"
 #include "app/WizardFlow.h"
-#include "base/ResourceModule.h"
+#include "base/MessagePump.h"
+#include "base/ResourceModuleEdge.h"
 #include "base/Stringmgr.h"
 #include "support/BitmapResourceEdge.h"
 #include "support/Imagemanager.h"
@@ -160,8 +161,9 @@ const TextStyle* StyleOf(HWND control) {
 }  // namespace
 
 TPageDialog::TPageDialog(int id, void* mainWindow) : id_(id), main_(mainWindow) {
-    window_ = CreateDialogParamA(static_cast<HINSTANCE>(ResourceModule()), MAKEINTRESOURCEA(id),
-                                 nullptr, DialogProcedure, reinterpret_cast<LPARAM>(this));
+    window_ = CreateDialogParamA(static_cast<HINSTANCE>(MakeResourceModuleEdge()->Current()),
+                                 MAKEINTRESOURCEA(id), nullptr, DialogProcedure,
+                                 reinterpret_cast<LPARAM>(this));
 }
 
 TPageDialog::~TPageDialog() {
@@ -509,16 +511,4 @@ void TPageDialog::StartTimer(int timer, unsigned ms) {
 
 void TPageDialog::StopTimer(int timer) { KillTimer(Hwnd(window_), static_cast<UINT_PTR>(timer)); }
 
-void TPageDialog::ProcessMessages() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            // The program is ending; the main loop must see it too.
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        if (IsDialogMessageA(Hwnd(window_), &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
+void TPageDialog::ProcessMessages() { ProcessWaitingMessages(window_); }

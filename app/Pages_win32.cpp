@@ -36,8 +36,9 @@ std::unique_ptr<PageLogic> MakePageLogic(int id, PageUi& ui) {
         case page::Welcome: return std::make_unique<TWelcomeForm>(ui, Settings(), HotSyncManager());
         case page::Reset: return std::make_unique<TResetForm>(ui);
         case page::Connection:
-            return std::make_unique<TConnectionForm>(ui, Settings(), PilotManager(),
-                                                     HotSyncManager(), ProbePort);
+            return std::make_unique<TConnectionForm>(
+                ui, Settings(), PilotManager(), HotSyncManager(),
+                [](int n) { return MakePortProbe()->Probe(n); });
         case page::Browse: return std::make_unique<TBrowseForm>(ui, Settings(), PilotManager());
         case page::Upload:
             return std::make_unique<TUploadForm>(ui, Settings(), PilotManager(), Callback());

@@ -34,37 +34,30 @@ constexpr StateRow kStates[] = {
      IDC_PAGE_NEXT},
 };
 
-// The error box of a result code, by ranges of codes; the last row takes any other. A row
-// gives its whole text, or the lead that the code and its message follow.
-constexpr const char* kFileErrorLead =
-    "A file error has occurred.\nContact tech support with\nthe following error message.\n\n";
-constexpr const char* kComErrorLead =
-    "A COM port error has occurred.\nContact tech support with\nthe following error "
-    "message.\n\n";
-constexpr const char* kUnknownErrorLead =
-    "An unknown error has occurred.\nContact tech support with\nthe following error "
-    "message.\n\n";
-struct ErrorRow {
-    TResult low, high;
-    const char* text;
+// The error box of a failed upload: a lost line says what to do about it; any other code gets
+// the lead of its kind of box (the box column of base/ResultCodes.def), then the code and its
+// message.
+constexpr const char* kConnectionLostText =
+    "Connection lost to PalmOS device. Check the PalmOS device\nscreen to verify that it "
+    "matches the picture and\nthen hit Upload to try again.";
+constexpr const char* kComErrorCaption = "COM Error";
+struct ErrorBoxRow {
+    ErrorBox box;
     const char* lead;
     const char* caption;
 };
-constexpr ErrorRow kErrors[] = {
-    {rc::ConnectionLost, rc::ConnectionLost,
-     "Connection lost to PalmOS device. Check the PalmOS device\nscreen to verify that it "
-     "matches the picture and\nthen hit Upload to try again.",
-     nullptr, "COM Error"},
-    {rc::FileOpenError, rc::FileOpenError, nullptr, kFileErrorLead, "File Error"},
-    {rc::FileReadError, rc::FileReadError, nullptr, kFileErrorLead, "File Error"},
-    {rc::FileNotFound, rc::FileNotFound, nullptr, kFileErrorLead, "File Error"},
-    {-617, -615, nullptr, kComErrorLead, "COM Error"},
-    // What the check of the whole file finds before anything is erased: the file is at fault.
-    {-301, -301, nullptr, kFileErrorLead, "File Error"},
-    {-305, -303, nullptr, kFileErrorLead, "File Error"},
-    {-308, -308, nullptr, kFileErrorLead, "File Error"},
-    {-313, -310, nullptr, kFileErrorLead, "File Error"},
-    {INT16_MIN, INT16_MAX, nullptr, kUnknownErrorLead, "Critical Error"},
+constexpr ErrorBoxRow kErrorBoxes[] = {
+    {ErrorBox::File,
+     "A file error has occurred.\nContact tech support with\nthe following error message.\n\n",
+     "File Error"},
+    {ErrorBox::Line,
+     "A COM port error has occurred.\nContact tech support with\nthe following error "
+     "message.\n\n",
+     kComErrorCaption},
+    {ErrorBox::Other,
+     "An unknown error has occurred.\nContact tech support with\nthe following error "
+     "message.\n\n",
+     "Critical Error"},
 };
 
 // The update procedure's questions and refusals as this page's boxes.
@@ -282,10 +275,14 @@ void TUploadForm::Progress(int32_t value) {
 
 void TUploadForm::ShowError(TResult code) {
     if (code == rc::Success) return;
-    for (const ErrorRow& row : kErrors) {
-        if (code < row.low || code > row.high) continue;
-        std::string text = row.text ? row.text : row.lead;
-        if (!row.text) text += std::to_string(code) + "=: " + ErrorText(code);
+    if (code == rc::ConnectionLost) {
+        ui_.AskFixed(kConnectionLostText, kComErrorCaption, mb::Ok | mb::IconStop);
+        return;
+    }
+    const ErrorBox box = ErrorBoxOf(code);
+    for (const ErrorBoxRow& row : kErrorBoxes) {
+        if (row.box != box) continue;
+        const std::string text = row.lead + std::to_string(code) + "=: " + ErrorText(code);
         ui_.AskFixed(text, row.caption, mb::Ok | mb::IconStop);
         return;
     }

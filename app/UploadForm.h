@@ -16,8 +16,6 @@ class TPilotManager;
 class TUploadForm final : public PageLogic {
 public:
     enum class State { Ready, Uploading, Complete };
-    // How big the loader file may be.
-    static constexpr uint32_t kLoaderBufferSize = 32768;
 
     TUploadForm(PageUi& ui, const win32_cfg_type& settings, TPilotManager& link,
                 GuiCallback& callback)

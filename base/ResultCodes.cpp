@@ -9,7 +9,17 @@
 namespace {
 
 constexpr TResultCodeRow kCodeTable[] = {
-#define KESTREL_RESULT(name, code, id, text) {code, id},
+#define KESTREL_RESULT(name, code, id, box, text) {code, id},
+#include "base/ResultCodes.def"
+};
+
+struct BoxRow {
+    TResult code;
+    ErrorBox box;
+};
+constexpr BoxRow kBoxes[] = {
+#define KESTREL_RESULT(name, code, id, box, text) {code, ErrorBox::box},
+#define KESTREL_RESULT_WITHOUT_TEXT(name, code, box) {code, ErrorBox::box},
 #include "base/ResultCodes.def"
 };
 
@@ -25,6 +35,12 @@ int ErrorStringId(TResult code) {
     for (const TResultCodeRow& row : kCodeTable)
         if (row.code == code) return row.stringId;
     return kFallbackId;
+}
+
+ErrorBox ErrorBoxOf(TResult code) {
+    for (const BoxRow& row : kBoxes)
+        if (row.code == code) return row.box;
+    return ErrorBox::Other;
 }
 
 const char* ErrorText(TResult code) {

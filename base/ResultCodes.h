@@ -9,8 +9,8 @@
 using TResult = int16_t;
 
 namespace rc {
-#define KESTREL_RESULT(name, code, id, text) constexpr TResult name = code;
-#define KESTREL_RESULT_WITHOUT_TEXT(name, code) constexpr TResult name = code;
+#define KESTREL_RESULT(name, code, id, box, text) constexpr TResult name = code;
+#define KESTREL_RESULT_WITHOUT_TEXT(name, code, box) constexpr TResult name = code;
 #include "base/ResultCodes.def"
 }  // namespace rc
 
@@ -29,3 +29,8 @@ const char* ErrorText(TResult code);
 
 // The string id that ErrorText uses for a code, or the fallback id 2000 ("Error : %d").
 int ErrorStringId(TResult code);
+
+// The kind of error box a failed upload shows for a code (the column of ResultCodes.def);
+// Other for a code the table does not hold.
+enum class ErrorBox : uint8_t { File, Line, Other };
+ErrorBox ErrorBoxOf(TResult code);

@@ -7,7 +7,7 @@ namespace {
 constexpr TStringRow kEnglish[] = {
 #define KESTREL_STRING(name, id, text) {id, text},
 #include "base/StringIds.def"
-#define KESTREL_RESULT(name, code, id, text) {id, text},
+#define KESTREL_RESULT(name, code, id, box, text) {id, text},
 #include "base/ResultCodes.def"
 };
 

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "base/ResourceModuleEdge.h"
+
 class StringTableEdge {
 public:
     virtual ~StringTableEdge() = default;
@@ -17,5 +19,6 @@ public:
     virtual unsigned long LastError() = 0;
 };
 
-// The string table of the platform's resource modules (base/ResourceModule.h).
-std::unique_ptr<StringTableEdge> MakeStringTableEdge();
+// The string table of the resource module in force.
+std::unique_ptr<StringTableEdge> MakeStringTableEdge(
+    std::unique_ptr<ResourceModuleEdge> modules = MakeResourceModuleEdge());

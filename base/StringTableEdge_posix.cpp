@@ -1,7 +1,7 @@
-// A resource module here is an in-memory string table (base/ResourceModule_posix.cpp).
+// A resource module here is an in-memory string table (base/ResourceModuleEdge_posix.cpp).
 #include <cstdio>
+#include <utility>
 
-#include "base/ResourceModule.h"
 #include "base/StringTable.h"
 #include "base/StringTableEdge.h"
 
@@ -13,10 +13,13 @@ constexpr unsigned long kResourceNotFound = 1814;
 
 class PosixStringTableEdge final : public StringTableEdge {
 public:
+    explicit PosixStringTableEdge(std::unique_ptr<ResourceModuleEdge> modules)
+        : modules_(std::move(modules)) {}
+
     int Load(int id, char* buffer, int size) override {
         if (size <= 0) return 0;
         buffer[0] = '\0';
-        const auto* table = static_cast<const TStringTable*>(ResourceModule());
+        const auto* table = static_cast<const TStringTable*>(modules_->Current());
         for (std::size_t i = 0; i < table->count; ++i) {
             const TStringRow& row = table->rows[i];
             if (row.id != id) continue;
@@ -32,11 +35,12 @@ public:
     unsigned long LastError() override { return lastError_; }
 
 private:
+    std::unique_ptr<ResourceModuleEdge> modules_;
     unsigned long lastError_ = 0;
 };
 
 }  // namespace
 
-std::unique_ptr<StringTableEdge> MakeStringTableEdge() {
-    return std::make_unique<PosixStringTableEdge>();
+std::unique_ptr<StringTableEdge> MakeStringTableEdge(std::unique_ptr<ResourceModuleEdge> modules) {
+    return std::make_unique<PosixStringTableEdge>(std::move(modules));
 }

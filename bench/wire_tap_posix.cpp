@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "bench/CountingSerialEdge.h"
+#include "link/LineSpeed_posix.h"
 #include "sim/Pty.h"
 #include "testing/ChildProcess.h"
 
@@ -55,26 +56,14 @@ void OnSignal(int signal) {
 
 int BootSignal() { return SIGRTMIN + 1; }
 
-struct SpeedCode {
-    speed_t code;
-    uint32_t bps;
-};
-constexpr SpeedCode kSpeeds[] = {
-    {B1200, 1200},     {B2400, 2400},     {B4800, 4800},     {B9600, 9600},
-    {B19200, 19200},   {B38400, 38400},   {B57600, 57600},   {B115200, 115200},
-    {B230400, 230400}, {B460800, 460800}, {B921600, 921600},
-};
-
 bool SetSpeed(int fd, uint32_t bps) {
-    for (const SpeedCode& s : kSpeeds) {
-        if (s.bps != bps) continue;
-        termios settings{};
-        if (tcgetattr(fd, &settings) != 0) return false;
-        cfsetispeed(&settings, s.code);
-        cfsetospeed(&settings, s.code);
-        return tcsetattr(fd, TCSANOW, &settings) == 0;
-    }
-    return false;
+    speed_t code;
+    if (!TermiosSpeedCode(bps, code)) return false;
+    termios settings{};
+    if (tcgetattr(fd, &settings) != 0) return false;
+    cfsetispeed(&settings, code);
+    cfsetospeed(&settings, code);
+    return tcsetattr(fd, TCSANOW, &settings) == 0;
 }
 
 // The desktop's name for the device: a link that goes when the tap does, unless another has

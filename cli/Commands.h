@@ -1,18 +1,24 @@
-// The subcommands of kestrel-flash. Each gets the words after its name and returns the
-// program's exit status: 0 done, 1 the operation failed, 2 a usage error (already reported
-// on standard error).
+// The subcommands of kestrel-flash. Each lists its options as data; main reads the words after
+// the command's name by them (cli/Arguments.h) and hands the command what it read. A command
+// returns the program's exit status: 0 done, 1 the operation failed, 2 a usage error (already
+// reported on standard error).
 #pragma once
+
+#include <span>
+
+#include "cli/Arguments.h"
 
 struct Command {
     const char* name;
     const char* synopsis;  // the arguments, for the usage text
     const char* summary;
-    int (*run)(int argc, char** argv);
+    std::span<const OptionSpec> options;
+    int (*run)(const Arguments& arguments);
 };
 
-int RunVerify(int argc, char** argv);
-int RunInfo(int argc, char** argv);
-int RunFlash(int argc, char** argv);
+int RunVerify(const Arguments& arguments);
+int RunInfo(const Arguments& arguments);
+int RunFlash(const Arguments& arguments);
 
 // Reports a usage error of `command` on standard error; returns 2.
 int UsageError(const char* command, const char* message);

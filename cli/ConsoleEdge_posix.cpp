@@ -1,6 +1,4 @@
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -12,16 +10,28 @@ namespace {
 
 volatile sig_atomic_t gInterrupts = 0;
 
-void OnInterrupt(int) {
+// The requests to end that stop an update at its next step rather than in the middle of one.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Only what is safe in a signal handler: write(2) of fixed texts and _exit.
+void Say(const char* text, size_t length) { (void)!::write(STDERR_FILENO, text, length); }
+
+void OnInterrupt(int signal) {
     if (gInterrupts > 0) {
         static const char kBye[] = "\nkestrel-flash: interrupted again, stopping at once\n";
-        (void)!::write(STDERR_FILENO, kBye, sizeof kBye - 1);
-        ::_exit(130);
+        Say(kBye, sizeof kBye - 1);
+        ::_exit(128 + signal);
     }
     gInterrupts = 1;
     static const char kStopping[] =
         "\nkestrel-flash: stopping at the next step (Ctrl-C again quits at once)\n";
-    (void)!::write(STDERR_FILENO, kStopping, sizeof kStopping - 1);
+    static const char kEnding[] =
+        "\nkestrel-flash: asked to end, stopping at the next step (a second request quits at "
+        "once)\n";
+    if (signal == SIGINT)
+        Say(kStopping, sizeof kStopping - 1);
+    else
+        Say(kEnding, sizeof kEnding - 1);
 }
 
 class PosixConsole final : public ConsoleEdge {
@@ -33,22 +43,12 @@ public:
         // Restarted calls: the engine's reads and sleeps must not fail because of the key
         // press; the request is seen at the next progress point instead.
         action.sa_flags = SA_RESTART;
-        sigaction(SIGINT, &action, nullptr);
+        for (int signal : kStopSignals) sigaction(signal, &action, nullptr);
     }
 
     bool Interrupted() override { return gInterrupts != 0; }
 
     bool StderrIsTerminal() override { return ::isatty(STDERR_FILENO) == 1; }
-
-    bool IsSerialDevice(const std::string& path) override {
-        struct stat info {};
-        if (::stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return false;
-        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd < 0) return true;
-        const bool terminal = ::isatty(fd) == 1;
-        ::close(fd);
-        return terminal;
-    }
 
     std::string ProgramDirectory() override {
         std::error_code error;

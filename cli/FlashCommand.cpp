@@ -4,11 +4,9 @@
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -21,16 +19,15 @@
 #include "link/CommPort.h"
 #include "link/Loader.h"
 #include "link/Pilotmanager.h"
+#include "link/SerialEdge.h"
 #include "link/UpdateProcedure.h"
 
 namespace {
 
 constexpr const char* kCommand = "flash";
 constexpr uint32_t kDefaultTimeoutSeconds = 60;
-constexpr uint32_t kMostTimeoutSeconds = 24 * 60 * 60;
 constexpr uint32_t kRetryPauseMs = 250;
-constexpr uint32_t kLoaderBufferSize = 32768;  // the most a loader file may hold
-constexpr size_t kMostPortName = 31;           // what the port keeps of a device name
+constexpr size_t kMostPortName = 31;  // what the port keeps of a device name
 constexpr const char* kDefaultLoader = "sys/Bootlet.prc";
 
 struct FlashOptions {
@@ -44,68 +41,19 @@ struct FlashOptions {
     uint32_t timeoutMs = kDefaultTimeoutSeconds * 1000;
 };
 
-// Returns 0, or the exit status of a usage error (already reported).
-int ParseOptions(int argc, char** argv, FlashOptions& o) {
-    bool loaderGiven = false;
-    std::set<std::string> given;
-    for (int i = 0; i < argc; ++i) {
-        std::string name = argv[i];
-        std::string value;
-        bool inlineValue = false;
-        if (name.starts_with("--")) {
-            if (const size_t eq = name.find('='); eq != std::string::npos) {
-                value = name.substr(eq + 1);
-                name.resize(eq);
-                inlineValue = true;
-            }
-        }
-        const bool takesValue =
-            name == "--port" || name == "--loader" || name == "--timeout" || name == "--log";
-        if (takesValue && !inlineValue) {
-            if (i + 1 >= argc) return UsageError(kCommand, (name + " needs a value").c_str());
-            value = argv[++i];
-        } else if (!takesValue && inlineValue) {
-            return UsageError(kCommand, (name + " takes no value").c_str());
-        }
-        // Which of two values was meant cannot be told; an empty one names nothing.
-        const bool option = name.size() > 1 && name[0] == '-';
-        if (option && !given.insert(name).second)
-            return UsageError(kCommand, (name + " is given twice").c_str());
-        if (takesValue && value.empty())
-            return UsageError(kCommand, (name + " needs a value").c_str());
-        if (name == "--port") {
-            o.port = value;
-        } else if (name == "--loader") {
-            o.loader = value;
-            loaderGiven = true;
-        } else if (name == "--log") {
-            o.log = value;
-        } else if (name == "--timeout") {
-            char* end = nullptr;
-            const unsigned long seconds = std::strtoul(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || value[0] == '-' || seconds == 0 ||
-                seconds > kMostTimeoutSeconds)
-                return UsageError(
-                    kCommand,
-                    ("--timeout needs whole seconds from 1 to 86400, not '" + value + "'").c_str());
-            o.timeoutMs = static_cast<uint32_t>(seconds) * 1000;
-        } else if (name == "--advanced") {
-            o.advanced = true;
-        } else if (name == "--high-speed") {
-            o.highSpeed = true;
-        } else if (name == "--yes") {
-            o.yes = true;
-        } else if (name.size() > 1 && name[0] == '-') {
-            return UsageError(kCommand, ("unknown option " + name).c_str());
-        } else if (!o.file.empty()) {
-            return UsageError(kCommand, "expected one update FILE");
-        } else {
-            o.file = name;
-        }
-    }
+// The options as the update needs them. Returns 0, or the exit status of a usage error
+// (already reported): the reading itself follows cli/Arguments.h, as for every command.
+int TakeOptions(const Arguments& arguments, FlashOptions& o) {
+    o.port = arguments.Value("--port");
+    o.file = arguments.File();
+    o.loader = arguments.Value("--loader");
+    o.log = arguments.Value("--log");
+    o.advanced = arguments.Given("--advanced");
+    o.highSpeed = arguments.Given("--high-speed");
+    o.yes = arguments.Given("--yes");
+    o.timeoutMs = arguments.Seconds("--timeout", kDefaultTimeoutSeconds) * 1000;
     if (o.port.empty()) return UsageError(kCommand, "--port DEVICE is required");
-    if (o.file.empty()) return UsageError(kCommand, "expected one update FILE");
-    if (loaderGiven && !o.advanced)
+    if (arguments.Given("--loader") && !o.advanced)
         return UsageError(kCommand,
                           "--loader goes with --advanced (in normal mode the loader already runs)");
     return 0;
@@ -161,8 +109,9 @@ public:
     void ReportHandheld(const UpdateFacts& facts) override {
         std::fprintf(stderr,
                      "Loader answered: device type %u, %" PRIu32 " KiB of flash, %" PRIu32
-                     " bit/s\n",
-                     facts.handheldDevice, facts.flashCapacity / 1024, facts.lineSpeed);
+                     " bit/s; flash chips: %s\n",
+                     facts.handheldDevice, facts.flashCapacity / 1024, facts.lineSpeed,
+                     facts.flashChips.c_str());
     }
 
     // Every 250 ms until --timeout has passed since the wait began; Ctrl-C ends it at once.
@@ -200,6 +149,27 @@ bool PortName(const std::string& given, std::string& name) {
     return true;
 }
 
+// Why `port` is no port, told before anything opens it; empty for a serial line.
+std::string PortRefusal(const std::string& port) {
+    switch (MakePortProbe()->Kind(port.c_str())) {
+        case PortKind::SerialLine: return {};
+        case PortKind::Missing: return "no such device: " + port;
+        case PortKind::NotADevice:
+        case PortKind::NotATerminal: return port + " is not a serial device";
+        case PortKind::PtyMultiplexer:
+            return port +
+                   " is the pseudo-terminal multiplexer or a master side, not a serial device: "
+                   "opening it makes a new pseudo-terminal with nothing at its far end; give the "
+                   "device the handheld is on (such as /dev/ttyUSB0, or the /dev/pts/N palmsim "
+                   "prints)";
+        case PortKind::TerminalAlias:
+            return port +
+                   " stands for another terminal (this session's or the console), not a serial "
+                   "device; give the device the handheld is on";
+    }
+    return {};
+}
+
 int Fail(const std::string& message) {
     std::fprintf(stderr, "kestrel-flash %s: %s\n", kCommand, message.c_str());
     return 1;
@@ -218,8 +188,12 @@ void Explain(TResult code, bool advanced, TPilotManager& manager) {
                      "handheld; a handheld in its ROM debugger needs --advanced.\n");
     if (code == rc::FlashStoreNotBlank)
         std::fprintf(stderr,
-                     "The OS is written, but the flash store behind it holds what this update "
-                     "did not write, so it was not set up.\n");
+                     manager.UpdateUnfinished()
+                         ? "The OS is written, but the flash store behind it holds what this "
+                           "update did not write, so it was not set up.\n"
+                         : "The flash store behind the OS holds what this update would not "
+                           "write, so it could not be set up; nothing on the handheld was "
+                           "changed.\n");
     if (code == rc::ChipNotRecognised) {
         const ChipListReply& chips = manager.Loader()->LastChipList();
         std::fprintf(stderr,
@@ -228,7 +202,8 @@ void Explain(TResult code, bool advanced, TPilotManager& manager) {
                      chips.count ? chips.chips[0].manufacturer : 0,
                      chips.count ? chips.chips[0].device : 0);
     }
-    if (code != rc::Success && manager.UpdateUnfinished())
+    // A store that holds another update's data stays so however often this one is run.
+    if (code != rc::Success && code != rc::FlashStoreNotBlank && manager.UpdateUnfinished())
         std::fprintf(stderr,
                      "The handheld holds an unfinished update and its loader keeps running: "
                      "run kestrel-flash flash again (without --advanced) to finish it.\n");
@@ -236,9 +211,9 @@ void Explain(TResult code, bool advanced, TPilotManager& manager) {
 
 }  // namespace
 
-int RunFlash(int argc, char** argv) {
+int RunFlash(const Arguments& arguments) {
     FlashOptions o;
-    if (const int status = ParseOptions(argc, argv, o)) return status;
+    if (const int status = TakeOptions(arguments, o)) return status;
 
     const std::unique_ptr<ConsoleEdge> console = MakeConsoleEdge();
     ConsoleProgress progress(stderr, console->StderrIsTerminal(),
@@ -274,9 +249,7 @@ int RunFlash(int argc, char** argv) {
     }
 
     std::string portName;
-    std::error_code error;
-    if (!std::filesystem::exists(o.port, error)) return Fail("no such device: " + o.port);
-    if (!console->IsSerialDevice(o.port)) return Fail(o.port + " is not a serial device");
+    if (const std::string refusal = PortRefusal(o.port); !refusal.empty()) return Fail(refusal);
     if (!PortName(o.port, portName))
         return Fail("the device name " + o.port + " is longer than " +
                     std::to_string(kMostPortName) + " characters; give a shorter path or link");
@@ -299,7 +272,10 @@ int RunFlash(int argc, char** argv) {
                      o.log.c_str());
     if (outcome.refused) return Fail(ui.Refusal());
     if (outcome.code != rc::Success) return FailCode(outcome.code);
-    std::fprintf(stderr, "Done: the handheld holds the new OS%s.\n",
-                 o.advanced && update.Facts().ramSize != 0 ? " and the file's RAM data" : "");
+    if (update.Facts().osSections == 0)
+        std::fprintf(stderr, "Done: the file holds no OS; its RAM data is installed.\n");
+    else
+        std::fprintf(stderr, "Done: the handheld holds the new OS%s.\n",
+                     o.advanced && update.Facts().ramSize != 0 ? " and the file's RAM data" : "");
     return 0;
 }

@@ -1,6 +1,5 @@
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "cli/Commands.h"
@@ -142,24 +141,11 @@ void PrintJson(const FileInfo& info) {
 
 }  // namespace
 
-int RunInfo(int argc, char** argv) {
-    bool json = false;
-    const char* path = nullptr;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--json") == 0) {
-            json = true;
-        } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
-            return UsageError("info", (std::string("unknown option ") + argv[i]).c_str());
-        } else if (path) {
-            return UsageError("info", "expected one FILE");
-        } else {
-            path = argv[i];
-        }
-    }
-    if (!path) return UsageError("info", "expected one FILE");
+int RunInfo(const Arguments& arguments) {
+    const char* path = arguments.File().c_str();
     FileInfo info;
     Gather(path, info);
-    if (json)
+    if (arguments.Given("--json"))
         PrintJson(info);
     else
         PrintText(path, info);

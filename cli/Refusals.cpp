@@ -38,8 +38,9 @@ std::string RefusalText(UpdateRefusal refusal, const UpdateFacts& facts) {
                    " Give --yes to flash it anyway; the loader keeps running for that.";
         case UpdateRefusal::ImageTooBig:
             return Statement(sid::ImageTooBig) +
-                   Format(" (the OS needs %u bytes, the flash holds %u)", facts.osSize,
-                          facts.flashCapacity);
+                   Format(" (the OS needs %u bytes, the flash holds %u:", facts.osSize,
+                          facts.flashCapacity) +
+                   " " + facts.flashChips + ")";
     }
     return {};
 }

@@ -6,10 +6,9 @@
 
 // The file judged as flash judges it before it opens the port: the same findings, without a
 // handheld.
-int RunVerify(int argc, char** argv) {
-    if (argc != 1 || argv[0][0] == '-') return UsageError("verify", "expected one FILE");
+int RunVerify(const Arguments& arguments) {
     UpdateFacts facts;
-    const UpdateOutcome outcome = JudgeUpdateFile(argv[0], facts);
+    const UpdateOutcome outcome = JudgeUpdateFile(arguments.File().c_str(), facts);
     if (outcome.Done()) {
         std::printf("OK\n");
         return 0;

@@ -25,14 +25,25 @@ that fails the check or is not for a Halvex handheld.
   --log FILE         append the engine's diagnostic narration to FILE
 Progress goes to standard error. A failure of the engine ends with the line
 "error CODE: TEXT". Ctrl-C stops at the next block (error -307) or ends a wait (-1101);
-a second Ctrl-C ends the program at once (exit 130).
+a second Ctrl-C ends the program at once (exit 130). SIGTERM and SIGHUP are taken alike
+(a second one exits with 143 or 129).
 )";
 
+constexpr OptionSpec kInfoOptions[] = {{"--json", OptionKind::Switch}};
+constexpr OptionSpec kFlashOptions[] = {
+    {"--port", OptionKind::Text},       {"--advanced", OptionKind::Switch},
+    {"--loader", OptionKind::Text},     {"--high-speed", OptionKind::Switch},
+    {"--timeout", OptionKind::Seconds}, {"--yes", OptionKind::Switch},
+    {"--log", OptionKind::Text},
+};
+
 const Command kCommands[] = {
-    {"verify", "FILE", "check an update file's integrity: prints OK or the error", RunVerify},
-    {"info", "[--json] FILE", "describe an update file: header, sizes and sections", RunInfo},
+    {"verify", "FILE", "check an update file's integrity: prints OK or the error", {}, RunVerify},
+    {"info", "[--json] FILE", "describe an update file: header, sizes and sections", kInfoOptions,
+     RunInfo},
     {"flash", "--port DEVICE [OPTIONS] FILE",
-     "write the update file's OS into a handheld's flash over a serial line", RunFlash},
+     "write the update file's OS into a handheld's flash over a serial line", kFlashOptions,
+     RunFlash},
 };
 
 void PrintUsage(std::FILE* to) {
@@ -81,5 +92,9 @@ int main(int argc, char** argv) {
         PrintUsage(stderr);
         return 2;
     }
-    return command->run(argc - 2, argv + 2);
+    Arguments arguments;
+    if (const int bad =
+            ReadArguments(command->name, command->options, argc - 2, argv + 2, arguments))
+        return bad;
+    return command->run(arguments);
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/MessagePump.h"
 #include "hotsync/DesktopEdge.h"
 
 namespace {
@@ -28,18 +29,7 @@ public:
     }
     void BringToTop(Window window) override { BringWindowToTop(static_cast<HWND>(window)); }
 
-    void ProcessMessages() override {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            // A WM_QUIT belongs to the message loop that ends the program; leave it there.
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                break;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
+    void ProcessMessages() override { ProcessWaitingMessages(); }
 
     bool StartProcess(const std::string& commandLine, const std::string& workingDirectory,
                       Process& process) override {

@@ -16,8 +16,6 @@ using byteorder::PutBE32;
 
 namespace {
 
-constexpr int kAttempts = 3;
-
 // Shorthands for the rows of link/Commands.def.
 constexpr const LoaderCommandInfo& kVersion = LoaderCommand(loader::Version);
 constexpr const LoaderCommandInfo& kWriteRam = LoaderCommand(loader::WriteRam);
@@ -66,11 +64,12 @@ constexpr int kStatus = 0;  // erase and program replies
 TCmd::TCmd(TSLK* slk) : slk_(slk) {}
 
 TResult TCmd::IssueCmd(uint8_t command, const uint8_t* body, uint16_t bodyLength, uint8_t replyType,
-                       uint8_t* reply, uint16_t replyMax, uint32_t timeoutMs, uint16_t* replySize) {
+                       uint8_t* reply, uint16_t replyMax, uint32_t timeoutMs, uint16_t* replySize,
+                       int attempts) {
     if (!slk_) return rc::NoEngine;
     ++id_;
     Clock& clock = LinkClock();
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    for (int attempt = 0; attempt < attempts; ++attempt) {
         if (slk_->SLKSendPacket(id_, command, bodyLength, body) != rc::Success) {
             PrintMessage(3, "SLKSendPacket Timeout\n");
             continue;
@@ -111,21 +110,21 @@ TResult TCmd::IssueCmd(uint8_t command, const uint8_t* body, uint16_t bodyLength
 // leaves the reply in `reply`, with whatever the loader did not send (a reply shorter than
 // its fields) reading as zeros. `replyMax` is what the caller's buffer takes.
 TResult TCmd::Transact(const LoaderCommandInfo& command, uint16_t dataBytes, uint8_t* reply,
-                       uint16_t replyMax) {
+                       uint16_t replyMax, int attempts) {
     uint8_t none[1];
     uint8_t* into = replyMax ? reply : none;
     uint16_t got = 0;
     const TResult result =
         IssueCmd(command.code, request_, static_cast<uint16_t>(command.request + dataBytes),
                  static_cast<uint8_t>(loader::kReplyBit | command.code), into, replyMax,
-                 command.timeoutMs, &got);
+                 command.timeoutMs, &got, attempts);
     if (result == rc::Success && got < replyMax) std::memset(reply + got, 0, replyMax - got);
     return result;
 }
 
-TResult TCmd::GetVersion(uint16_t* version, uint16_t* second) {
+TResult TCmd::GetVersion(uint16_t* version, uint16_t* second, int attempts) {
     uint8_t reply[kVersion.reply];
-    if (const TResult r = Transact(kVersion, 0, reply, sizeof reply)) return r;
+    if (const TResult r = Transact(kVersion, 0, reply, sizeof reply, attempts)) return r;
     if (version) *version = GetBE16(reply + 0);
     if (second) *second = GetBE16(reply + 2);
     return rc::Success;

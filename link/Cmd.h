@@ -21,15 +21,18 @@ struct ChipListReply {
 
 class TCmd {
 public:
+    static constexpr int kAttempts = 3;
+
     explicit TCmd(TSLK* slk);
 
-    // One transaction, up to 3 attempts with the same id; 0 with the reply body in `reply`,
-    // or -1200 when no matching reply came.
+    // One transaction, up to `attempts` attempts with the same id; 0 with the reply body in
+    // `reply`, or -1200 when no matching reply came.
     [[nodiscard]] TResult IssueCmd(uint8_t command, const uint8_t* body, uint16_t bodyLength,
                                    uint8_t replyType, uint8_t* reply, uint16_t replyMax,
-                                   uint32_t timeoutMs, uint16_t* replySize = nullptr);
+                                   uint32_t timeoutMs, uint16_t* replySize = nullptr,
+                                   int attempts = kAttempts);
 
-    [[nodiscard]] TResult GetVersion(uint16_t* version, uint16_t* second);
+    [[nodiscard]] TResult GetVersion(uint16_t* version, uint16_t* second, int attempts = kAttempts);
     [[nodiscard]] TResult WriteRAM(uint32_t address, const uint8_t* data, uint16_t count);
     [[nodiscard]] TResult GetChipList(ChipListReply* reply);
     [[nodiscard]] TResult EraseBlock(uint32_t address);
@@ -49,7 +52,7 @@ private:
     // IssueCmd with the body in request_ and the reply type 0x80 + command; reply bytes the
     // loader left out read as zeros.
     [[nodiscard]] TResult Transact(const LoaderCommandInfo& command, uint16_t dataBytes,
-                                   uint8_t* reply, uint16_t replyMax);
+                                   uint8_t* reply, uint16_t replyMax, int attempts = kAttempts);
 
     uint8_t request_[6144];
     uint8_t id_ = 0;

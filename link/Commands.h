@@ -15,6 +15,13 @@ constexpr uint8_t kReplyBit = 0x80;
 constexpr int kMaxChips = 8;
 }  // namespace loader
 
+// The speed the ROM debugger and a freshly started loader listen at, and the one the loader
+// is moved to on request.
+inline constexpr uint32_t kConnectLineSpeed = 57600;
+inline constexpr uint32_t kHighLineSpeed = 115200;
+// The most a loader file may hold: the buffer it is read into and offered from.
+inline constexpr uint32_t kLoaderBufferSize = 32768;
+
 namespace debugger {
 enum : uint8_t {
 #define KESTREL_DEBUGGER_COMMAND(name, code, request, timeoutMs, attempts) name = code,

@@ -187,9 +187,9 @@ bool AddressInFlash(const ChipTable& table, uint32_t address) {
 
 TLoader::TLoader(TSLK* slk) : cmd_(new (std::nothrow) TCmd(slk)) {}
 
-TResult TLoader::Handshake() {
+TResult TLoader::Handshake(int attempts) {
     if (!cmd_) return rc::NoEngine;
-    return cmd_->GetVersion(&version_, &secondWord_);
+    return cmd_->GetVersion(&version_, &secondWord_, attempts);
 }
 
 TResult TLoader::BuildChipTable() {
@@ -294,78 +294,130 @@ TResult TLoader::FindWrittenChunk(uint32_t from, uint32_t freeChunk, bool& writt
     return rc::Success;
 }
 
-TResult TLoader::FinaliseFlashStore() {
-    if (!cmd_) return rc::NoEngine;
+struct TLoader::StorePlan {
+    bool store = false;  // the OS carries a flash store at all
+    uint32_t omgOffset = 0;
+    bool omgBlank = false;
+    uint8_t omg[omg::kSize] = {};  // what the control block is to hold
+    uint32_t diskStart = 0, diskSize = 0;
+    uint32_t heapOffset = 0;
+    bool heapBlank = false;
+    uint8_t heapHeader[heap2::kHeaderSize] = {};
+    uint32_t heapSize = 0;
+};
+
+TResult TLoader::PlanFlashStore(const FlashReader& read, StorePlan& plan) {
     const uint32_t base = FlashBase();
     const uint32_t total = FlashCapacity();
 
-    const uint32_t vectorAddress = base + kResetVectorOffset;
-    PrintMessage(7, "Reset vector at %08lx\n", Ul(vectorAddress));
+    PrintMessage(7, "Reset vector at %08lx\n", Ul(base + kResetVectorOffset));
     uint8_t word[4];
-    if (const TResult r = cmd_->ReadMemory(vectorAddress, word, sizeof word)) return r;
+    if (const TResult r = read(kResetVectorOffset, word, sizeof word)) return r;
     const uint32_t vector = byteorder::GetBE32(word);
     PrintMessage(7, "  vector = %08lx\n", Ul(vector));
     if (vector < kRomVaultVector) {
         PrintMessage(3, "No RomVault support finding OMG address\n");
         return rc::Success;
     }
+    plan.store = true;
 
     const uint32_t omgAddress = vector & ~(kOmgAlign - 1);
     PrintMessage(7, "  OMG addr = %08lx\n", Ul(omgAddress));
     // An address outside flash would map to offset 0 and have the store's structures
-    // written over the start of the OS just flashed.
-    if (!flashmap::AddressInFlash(chips_, omgAddress)) return rc::PastEndOfFlash;
-    const uint32_t omgOffset = omgAddress - base;
-    PrintMessage(3, "Read OMG at flash offset: 0x%lx\n", Ul(omgOffset));
+    // written over the start of the OS just flashed. A blank vector lands here too.
+    if (!flashmap::AddressInFlash(chips_, omgAddress) || omgAddress - base > total - omg::kSize)
+        return rc::BadResetVector;
+    plan.omgOffset = omgAddress - base;
+    PrintMessage(3, "Read OMG at flash offset: 0x%lx\n", Ul(plan.omgOffset));
     uint8_t block[omg::kSize];
-    if (const TResult r = RB(omgOffset, block, omg::kSize)) return r;
+    if (const TResult r = read(plan.omgOffset, block, omg::kSize)) return r;
     // Each structure is written when blank and left when it already holds what this update
     // writes: a finalisation cut short is completed by the next run. Anything else is a
     // store this update did not make, and is refused.
-    const bool omgBlank = byteorder::GetBE16(block + omg::kNumChips) == omg::kBlank;
-    const uint32_t diskStart = byteorder::GetBE32(block + omg::kDiskStart);
-    const uint32_t diskOffset = (diskStart | kDiskStartBits) - base;
-    const uint32_t diskSize = total - diskOffset - kDiskReserve;
-    uint8_t wanted[omg::kSize];
-    std::memcpy(wanted, block, sizeof wanted);
-    FillOmg(wanted, chips_, diskSize);
-    if (omgBlank) {
+    plan.omgBlank = byteorder::GetBE16(block + omg::kNumChips) == omg::kBlank;
+    plan.diskStart = byteorder::GetBE32(block + omg::kDiskStart);
+    const uint32_t diskAddress = plan.diskStart | kDiskStartBits;
+    // The disk, its reserve and the heap header behind it must all lie in flash, or their
+    // sizes wrap and the header goes wherever the wrap points.
+    if (!flashmap::AddressInFlash(chips_, diskAddress) ||
+        diskAddress - base > total - kDiskReserve - heap2::kHeaderSize)
+        return rc::StoreOutsideFlash;
+    const uint32_t diskOffset = diskAddress - base;
+    plan.diskSize = total - diskOffset - kDiskReserve;
+    std::memcpy(plan.omg, block, sizeof block);
+    FillOmg(plan.omg, chips_, plan.diskSize);
+    if (!plan.omgBlank && std::memcmp(block, plan.omg, sizeof block) != 0)
+        return rc::FlashStoreNotBlank;
+
+    plan.heapOffset = diskOffset + kDiskReserve;
+    PrintMessage(3, "Read heap2 header at flash_offset 0x%lx\n", Ul(plan.heapOffset));
+    uint8_t header[heap2::kHeaderSize];
+    if (const TResult r = read(plan.heapOffset, header, heap2::kHeaderSize)) return r;
+    plan.heapBlank = byteorder::GetBE32(header + heap2::kHeapSize) == heap2::kBlank;
+    plan.heapSize = total - plan.heapOffset;
+    std::memcpy(plan.heapHeader, header, sizeof header);
+    byteorder::PutBE32(plan.heapHeader + heap2::kHeapSize, plan.heapSize);
+    byteorder::PutBE32(plan.heapHeader + heap2::kHalfSize, (plan.heapSize - 4) / 2);
+    if (!plan.heapBlank && std::memcmp(header, plan.heapHeader, sizeof header) != 0)
+        return rc::FlashStoreNotBlank;
+    return rc::Success;
+}
+
+TResult TLoader::CheckFlashStore(const FlashReader& read) {
+    StorePlan plan;
+    return PlanFlashStore(read, plan);
+}
+
+TResult TLoader::WriteChecked(uint32_t offset, const uint8_t* data, uint16_t count) {
+    if (const TResult r = WB(offset, data, count)) return r;
+    // A block that ignores programming acknowledges the write all the same; the store would
+    // stand half made behind a "done".
+    uint8_t back[omg::kSize];
+    static_assert(omg::kSize >= heap2::kHeaderSize);
+    if (count > sizeof back) return rc::RomVaultError;
+    if (const TResult r = RB(offset, back, count)) return r;
+    if (std::memcmp(back, data, count) != 0) {
+        PrintMessage(3, "Write at flash offset 0x%lx did not take\n", Ul(offset));
+        return rc::RomVaultError;
+    }
+    return rc::Success;
+}
+
+TResult TLoader::FinaliseFlashStore() {
+    if (!cmd_) return rc::NoEngine;
+    const uint32_t base = FlashBase();
+    const uint32_t total = FlashCapacity();
+    StorePlan plan;
+    const TResult planned = PlanFlashStore(
+        [this](uint32_t offset, uint8_t* to, uint16_t count) { return RB(offset, to, count); },
+        plan);
+    if (planned != rc::Success || !plan.store) return planned;
+
+    if (plan.omgBlank) {
         PrintMessage(3, "Write OMG: num_chips 0x%x chip[0].devcode: 0x%x\n", chips_.count,
                      chips_.chips[0].device);
-        PrintMessage(3, "           disk_start: 0x%lx  disk_size: 0x%lx\n", Ul(diskStart),
-                     Ul(diskSize));
-        if (const TResult r = WB(omgOffset, wanted, omg::kSize)) return r;
-    } else if (std::memcmp(block, wanted, sizeof wanted) != 0) {
-        return rc::FlashStoreNotBlank;
+        PrintMessage(3, "           disk_start: 0x%lx  disk_size: 0x%lx\n", Ul(plan.diskStart),
+                     Ul(plan.diskSize));
+        if (const TResult r = WriteChecked(plan.omgOffset, plan.omg, omg::kSize)) return r;
+    }
+    if (plan.heapBlank) {
+        PrintMessage(3, "write heap2 hdr: heap size 0x%lx\n", Ul(plan.heapSize));
+        if (const TResult r = WriteChecked(plan.heapOffset, plan.heapHeader, heap2::kHeaderSize))
+            return r;
     }
 
-    const uint32_t heapOffset = diskOffset + kDiskReserve;
-    PrintMessage(3, "Read heap2 header at flash_offset 0x%lx\n", Ul(heapOffset));
-    uint8_t header[heap2::kHeaderSize];
-    if (const TResult r = RB(heapOffset, header, heap2::kHeaderSize)) return r;
-    const bool heapBlank = byteorder::GetBE32(header + heap2::kHeapSize) == heap2::kBlank;
-    const uint32_t heapSize = total - heapOffset;
-    uint8_t wantedHeader[heap2::kHeaderSize];
-    std::memcpy(wantedHeader, header, sizeof wantedHeader);
-    byteorder::PutBE32(wantedHeader + heap2::kHeapSize, heapSize);
-    byteorder::PutBE32(wantedHeader + heap2::kHalfSize, (heapSize - 4) / 2);
-    if (heapBlank) {
-        PrintMessage(3, "write heap2 hdr: heap size 0x%lx\n", Ul(heapSize));
-        if (const TResult r = WB(heapOffset, wantedHeader, heap2::kHeaderSize)) return r;
-    } else if (std::memcmp(header, wantedHeader, sizeof header) != 0) {
-        return rc::FlashStoreNotBlank;
-    }
-
-    const uint32_t firstChunk = heapOffset + heap2::kHeaderSize;
+    const uint32_t firstChunk = plan.heapOffset + heap2::kHeaderSize;
     uint32_t chunkAddress = 0;
     if (const TResult r = cmd_->FindFreeChunk(base + firstChunk, &chunkAddress)) return r;
     // As with the OMG: a chunk outside flash must not become offset 0.
-    if (!flashmap::AddressInFlash(chips_, chunkAddress)) return rc::PastEndOfFlash;
+    if (!flashmap::AddressInFlash(chips_, chunkAddress) || chunkAddress - base > total - 4)
+        return rc::StoreOutsideFlash;
     const uint32_t chunkOffset = chunkAddress - base;
     bool chunkWritten = false;
-    if (!heapBlank) {
+    if (!plan.heapBlank) {
         if (const TResult r = FindWrittenChunk(firstChunk, chunkOffset, chunkWritten)) return r;
     }
+    uint8_t word[4];
     if (!chunkWritten) {
         PrintMessage(3, "bootlet found free chunk at: 0x%lx\n", Ul(chunkOffset));
         if (const TResult r = RB(chunkOffset, word, sizeof word)) return r;
@@ -374,11 +426,11 @@ TResult TLoader::FinaliseFlashStore() {
         const uint32_t newWord = ChunkWord(chunkOffset, total, oldWord);
         PrintMessage(3, "Writing new size 0x%lx\n", Ul(newWord));
         byteorder::PutBE32(word, newWord);
-        if (const TResult r = WB(chunkOffset, word, sizeof word)) return r;
+        if (const TResult r = WriteChecked(chunkOffset, word, sizeof word)) return r;
     }
 
     const uint32_t lastWord = total - 4;
     PrintMessage(3, "Writing NULL at end of flash 0x%lx\n", Ul(lastWord));
     const uint8_t zeros[4] = {};
-    return WB(lastWord, zeros, sizeof zeros);
+    return WriteChecked(lastWord, zeros, sizeof zeros);
 }

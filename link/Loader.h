@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "base/ResultCodes.h"
@@ -41,12 +42,16 @@ uint32_t OffsetOf(const ChipTable& table, uint32_t address);
 bool AddressInFlash(const ChipTable& table, uint32_t address);
 }  // namespace flashmap
 
+// Reads `count` bytes of flash at flash offset `offset`: as the handheld holds them, or as it
+// will hold them once an update is written.
+using FlashReader = std::function<TResult(uint32_t offset, uint8_t* to, uint16_t count)>;
+
 class TLoader {
 public:
     explicit TLoader(TSLK* slk);
 
     // Handshake: the loader's version and its second word.
-    [[nodiscard]] TResult Handshake();
+    [[nodiscard]] TResult Handshake(int attempts = TCmd::kAttempts);
     uint16_t LoaderVersion() const { return version_; }
     uint16_t LoaderSecondWord() const { return secondWord_; }
 
@@ -71,8 +76,15 @@ public:
     [[nodiscard]] TResult RamChecksum(uint32_t address, uint32_t length, uint16_t* checksum);
     // Fills in the flash store behind a freshly flashed OS. Fields that already hold what
     // this update writes count as done, so an interrupted finalisation can be completed; a
-    // store holding anything else is refused with -1.
+    // store holding anything else is refused with -1. Every word written is read back: one
+    // that did not take is -309, which a rerun completes.
     [[nodiscard]] TResult FinaliseFlashStore();
+    // Whether FinaliseFlashStore will find what it needs in the flash `read` shows (the
+    // handheld's with the update's OS laid over it), without writing: 0; -4003 when the OS's
+    // reset vector points outside flash; -4004 when the store it names lies outside flash;
+    // -1 when the store holds what this update would not write. The free chunk, which only
+    // the loader finds, is left to the finalisation.
+    [[nodiscard]] TResult CheckFlashStore(const FlashReader& read);
 
     // Whether `offset` is in flash and starts an erase block of its chip.
     bool InFlash(uint32_t offset) const;
@@ -81,6 +93,11 @@ public:
     TCmd* Cmd() const { return cmd_.get(); }
 
 private:
+    struct StorePlan;
+    // What the finalisation of the flash `read` shows will write, and whether it can.
+    [[nodiscard]] TResult PlanFlashStore(const FlashReader& read, StorePlan& plan);
+    // WB, then RB to see that the bytes took.
+    [[nodiscard]] TResult WriteChecked(uint32_t offset, const uint8_t* data, uint16_t count);
     // Whether the words from flash offset `from` up to the free chunk the loader found hold a
     // chunk header as the finaliser writes it.
     [[nodiscard]] TResult FindWrittenChunk(uint32_t from, uint32_t freeChunk, bool& written);

@@ -16,8 +16,14 @@
 
 namespace {
 
-constexpr uint32_t kConnectRate = 57600;
-constexpr uint32_t kHighSpeedRate = 115200;
+// Where a running loader is looked for, in order. A freshly started one listens at the
+// connecting speed; one that a cut-short run left at the high speed (its line died, the
+// program was killed) listens there still, and a brief look there finds it.
+struct LoaderSpeed {
+    uint32_t rate;
+    int attempts;
+};
+constexpr LoaderSpeed kLoaderSpeeds[] = {{kConnectLineSpeed, TCmd::kAttempts}, {kHighLineSpeed, 1}};
 constexpr uint32_t kLoaderSettleMs = 500;  // the loader needs a moment after it was started
 constexpr uint16_t kMinLoaderVersion = 30;
 constexpr int kBaudRateQueries = 5;
@@ -56,13 +62,13 @@ TPilotManager::~TPilotManager() {
 TResult TPilotManager::OpenPort(const char* portName) {
     if (!port_) return rc::NoEngine;
     if (const TResult r = port_->SetPortName(portName)) return r;
-    if (const TResult r = port_->SetBaudRate(kConnectRate)) return r;
+    if (const TResult r = port_->SetBaudRate(kConnectLineSpeed)) return r;
     return port_->Open();
 }
 
 TResult TPilotManager::ConnectDebugger() {
     if (!port_ || !slk_ || !debugger_) return rc::NoEngine;
-    if (const TResult r = port_->SetBaudRate(kConnectRate)) return r;
+    if (const TResult r = port_->SetBaudRate(kConnectLineSpeed)) return r;
     if (const TResult r = debugger_->QueryState()) return r;
     state_ = DebuggerAnswered;
     return rc::Success;
@@ -77,17 +83,30 @@ TResult TPilotManager::StartLoader() {
     if (!port_ || !slk_ || !loader_ || !loader_->Cmd()) return rc::NoEngine;
     port_->Pause(kLoaderSettleMs);
     // A loader not answering yet is worth another try; a line that is gone is not.
-    if (loader_->Handshake() != rc::Success)
-        return port_->LineDropped() ? rc::ConnectionLost : rc::CommTimeout;
+    bool answered = false;
+    for (const LoaderSpeed& speed : kLoaderSpeeds) {
+        if (port_->BaudRate() != speed.rate) (void)port_->SetBaudRate(speed.rate);
+        if (loader_->Handshake(speed.attempts) == rc::Success) {
+            answered = true;
+            break;
+        }
+        if (port_->LineDropped()) return rc::ConnectionLost;
+    }
+    if (!answered) {
+        (void)port_->SetBaudRate(kConnectLineSpeed);
+        return rc::CommTimeout;
+    }
     if (loader_->LoaderVersion() < kMinLoaderVersion) return rc::BadLoaderVersion;
     // A chip the loader cannot program is named as such: it is no fault of the line.
     if (const TResult r = loader_->BuildChipTable())
         return r == rc::ChipNotRecognised ? r : rc::CommError;
-    // An unanswered hardware-id query leaves the device type 0; that is the page's concern.
-    (void)loader_->QueryDeviceType(&deviceType_);
-    // The loader is reached at the connecting speed; should the switch fail, the next command
-    // finds out, as a lost connection.
-    if (options_.highSpeed) (void)SetBaudRate(kHighSpeedRate);
+    // A loader that answered its version and chip list knows the hardware-id query: silence
+    // now is a line that died, not a handheld of another kind (which reports its own type).
+    if (const TResult r = loader_->QueryDeviceType(&deviceType_)) return r;
+    // The loader goes to the speed asked for; should the switch fail, the next command finds
+    // out, as a lost connection.
+    const uint32_t wanted = options_.highSpeed ? kHighLineSpeed : kConnectLineSpeed;
+    if (port_->BaudRate() != wanted) (void)SetBaudRate(wanted);
     state_ = LoaderConnected;
     return rc::Success;
 }
@@ -156,9 +175,9 @@ TResult TPilotManager::Disconnect() {
             // The loader leaves whether or not its goodbye is answered; the port closes
             // either way.
             (void)loader_->Cmd()->Leave();
-        } else if (port_ && port_->BaudRate() != kConnectRate) {
+        } else if (port_ && port_->BaudRate() != kConnectLineSpeed) {
             // A loader that does not follow is found out by the next run's silence.
-            (void)SetBaudRate(kConnectRate);
+            (void)SetBaudRate(kConnectLineSpeed);
         }
     }
     state_ = Idle;

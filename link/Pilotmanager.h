@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "base/ResultCodes.h"
+#include "link/Commands.h"
 #include "link/SerialEdge.h"
 
 class TCommPort;

@@ -46,9 +46,32 @@ public:
     virtual bool LineDropped() = 0;
 };
 
-// The platform's serial device (Win32 COM port, or a POSIX terminal device path).
+// The platform's serial device (Win32 COM port, or a POSIX terminal device path). Open
+// refuses a name that is no line (see PortKind) before it would make a device by opening it.
 std::unique_ptr<SerialEdge> MakeSerialEdge();
 
-// Whether COM port n exists and is free: 0 present and free, 1 held by another program,
-// 2 no such port.
-int ProbePort(int n);
+// What a port name stands for. Only a serial line is a port: anything else would take the
+// update's packets and answer nothing, or worse.
+enum class PortKind : uint8_t {
+    SerialLine,      // a serial device, or one that cannot be opened to tell (one in use)
+    Missing,         // nothing by that name, or a link to nothing
+    NotADevice,      // a regular file, a directory, a FIFO, a socket
+    NotATerminal,    // a device that is no terminal (/dev/null, a disk)
+    PtyMultiplexer,  // /dev/ptmx or a pseudo-terminal's master: opening it makes a new
+                     // pseudo-terminal with nobody at its far end
+    TerminalAlias,   // /dev/tty or /dev/console: a name for some other terminal
+};
+
+// What the wizard and kestrel-flash learn of ports before they open one.
+class PortProbe {
+public:
+    virtual ~PortProbe() = default;
+    // Whether COM port n exists and is free: 0 present and free, 1 held by another program,
+    // 2 no such port.
+    virtual int Probe(int n) = 0;
+    // What `name` is; nothing on the device is configured, and nothing is opened that would
+    // make a device by opening it.
+    virtual PortKind Kind(const char* name) = 0;
+};
+
+std::unique_ptr<PortProbe> MakePortProbe();

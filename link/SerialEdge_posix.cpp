@@ -1,6 +1,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -11,33 +13,56 @@
 #include <cstdio>
 #include <string>
 
+#include "link/LineSpeed_posix.h"
 #include "link/SerialEdge.h"
 
 namespace {
 
-struct Speed {
-    uint32_t rate;
-    speed_t constant;
-};
-
 // The rates the handheld's cradle can run; anything else is refused as the Win32 driver would.
-constexpr Speed kSpeeds[] = {
-    {9600, B9600}, {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
-};
+constexpr uint32_t kCradleRates[] = {9600, 19200, 38400, 57600, 115200};
 
 bool ToConstant(uint32_t rate, speed_t& out) {
-    for (const Speed& s : kSpeeds)
-        if (s.rate == rate) {
-            out = s.constant;
-            return true;
-        }
+    for (uint32_t cradle : kCradleRates)
+        if (cradle == rate) return TermiosSpeedCode(rate, out);
     return false;
 }
 
-uint32_t ToRate(speed_t constant) {
-    for (const Speed& s : kSpeeds)
-        if (s.constant == constant) return s.rate;
-    return 0;
+// Linux's device numbers: major 5 holds /dev/tty, /dev/console and /dev/ptmx (also reached as
+// /dev/pts/ptmx), major 2 the masters of the old BSD pseudo-terminals.
+constexpr unsigned kTtyAuxMajor = 5;
+constexpr unsigned kTtyMinor = 0, kConsoleMinor = 1, kPtmxMinor = 2;
+constexpr unsigned kBsdPtyMasterMajor = 2;
+
+// What a character device is by its number alone, before anything opens it: opening the
+// multiplexer would make a new pseudo-terminal.
+PortKind KindByNumber(dev_t device) {
+    const unsigned kind = major(device), number = minor(device);
+    if (kind == kBsdPtyMasterMajor || (kind == kTtyAuxMajor && number == kPtmxMinor))
+        return PortKind::PtyMultiplexer;
+    if (kind == kTtyAuxMajor && (number == kTtyMinor || number == kConsoleMinor))
+        return PortKind::TerminalAlias;
+    return PortKind::SerialLine;
+}
+
+// A pseudo-terminal's master end answers for its number; its slave, the line, does not.
+bool IsPtyMaster(int fd) {
+    unsigned number = 0;
+    return ::ioctl(fd, TIOCGPTN, &number) == 0;
+}
+
+// What stands at `name`, the device opened to tell only when its number cannot.
+PortKind KindOf(const char* name) {
+    struct stat info {};
+    if (::stat(name, &info) != 0) return PortKind::Missing;
+    if (!S_ISCHR(info.st_mode)) return PortKind::NotADevice;
+    if (const PortKind kind = KindByNumber(info.st_rdev); kind != PortKind::SerialLine) return kind;
+    const int fd = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return PortKind::SerialLine;  // in use, or not ours: the port's open tells
+    const PortKind kind = !::isatty(fd)     ? PortKind::NotATerminal
+                          : IsPtyMaster(fd) ? PortKind::PtyMultiplexer
+                                            : PortKind::SerialLine;
+    ::close(fd);
+    return kind;
 }
 
 // Line-setting codes shared with the Win32 record.
@@ -51,10 +76,14 @@ public:
     }
 
     bool Open(const char* name) override {
+        struct stat info {};
+        if (::stat(name, &info) == 0 && S_ISCHR(info.st_mode) &&
+            KindByNumber(info.st_rdev) != PortKind::SerialLine)
+            return false;
         // Non-blocking: neither the open (waiting for a carrier) nor a read may ever wait.
         fd_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
         if (fd_ < 0) return false;
-        if (!::isatty(fd_)) {
+        if (!::isatty(fd_) || IsPtyMaster(fd_)) {
             ::close(fd_);
             fd_ = -1;
             return false;
@@ -67,7 +96,7 @@ public:
 
     bool GetState(LineSettings& settings) override {
         if (::tcgetattr(fd_, &tio_) != 0) return false;
-        settings.baudRate = ToRate(::cfgetospeed(&tio_));
+        settings.baudRate = TermiosBitsPerSecond(::cfgetospeed(&tio_));
         switch (tio_.c_cflag & CSIZE) {
             case CS5: settings.byteSize = 5; break;
             case CS6: settings.byteSize = 6; break;
@@ -197,17 +226,28 @@ private:
 
 std::unique_ptr<SerialEdge> MakeSerialEdge() { return std::make_unique<PosixSerialEdge>(); }
 
-int ProbePort(int n) {
-    if (n < 1) return 2;
-    const std::string path = "/dev/ttyS" + std::to_string(n - 1);
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd >= 0) {
-        // A legacy ttyS node without a UART behind it opens but cannot be configured.
-        termios t;
-        const bool real = ::tcgetattr(fd, &t) == 0;
-        ::close(fd);
-        return real ? 0 : 2;
+namespace {
+
+class PosixPortProbe final : public PortProbe {
+public:
+    int Probe(int n) override {
+        if (n < 1) return 2;
+        const std::string path = "/dev/ttyS" + std::to_string(n - 1);
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd >= 0) {
+            // A legacy ttyS node without a UART behind it opens but cannot be configured.
+            termios t;
+            const bool real = ::tcgetattr(fd, &t) == 0;
+            ::close(fd);
+            return real ? 0 : 2;
+        }
+        // Held exclusively by another program, or not ours to open: present but not usable.
+        return (errno == EBUSY || errno == EACCES) ? 1 : 2;
     }
-    // Held exclusively by another program, or not ours to open: present but not usable.
-    return (errno == EBUSY || errno == EACCES) ? 1 : 2;
-}
+
+    PortKind Kind(const char* name) override { return KindOf(name); }
+};
+
+}  // namespace
+
+std::unique_ptr<PortProbe> MakePortProbe() { return std::make_unique<PosixPortProbe>(); }

@@ -155,13 +155,43 @@ private:
 
 std::unique_ptr<SerialEdge> MakeSerialEdge() { return std::make_unique<Win32SerialEdge>(); }
 
-int ProbePort(int n) {
-    char path[32];
-    std::snprintf(path, sizeof path, "\\\\.\\COM%d", n);
-    HANDLE h = CreateFileA(path, 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-        CloseHandle(h);
-        return 0;
+namespace {
+
+class Win32PortProbe final : public PortProbe {
+public:
+    int Probe(int n) override {
+        char path[32];
+        std::snprintf(path, sizeof path, "\\\\.\\COM%d", n);
+        HANDLE h = CreateFileA(path, 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+            return 0;
+        }
+        return GetLastError() == ERROR_ACCESS_DENIED ? 1 : 2;
     }
-    return GetLastError() == ERROR_ACCESS_DENIED ? 1 : 2;
-}
+
+    // Opened as the port opens it; a device that another program holds is a line in use.
+    PortKind Kind(const char* name) override {
+        HANDLE h =
+            CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                       ? PortKind::Missing
+                       : PortKind::SerialLine;
+        }
+        PortKind kind = PortKind::SerialLine;
+        DCB dcb{};
+        dcb.DCBlength = sizeof dcb;
+        if (GetFileType(h) != FILE_TYPE_CHAR)
+            kind = PortKind::NotADevice;
+        else if (!GetCommState(h, &dcb))
+            kind = PortKind::NotATerminal;
+        CloseHandle(h);
+        return kind;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<PortProbe> MakePortProbe() { return std::make_unique<Win32PortProbe>(); }

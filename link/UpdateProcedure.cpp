@@ -5,14 +5,14 @@
 
 #include "image/UpdateFile.h"
 #include "link/CommPort.h"
+#include "link/FlashChips.h"
+#include "link/FlashPreview.h"
 #include "link/Loader.h"
 #include "link/Pilotmanager.h"
 #include "link/UpdateJob.h"
 
 namespace {
 
-// What a loader listens at when it starts, and so what a run that finds it running expects.
-constexpr uint32_t kResetLineSpeed = 57600;
 // The RAM base of a hardware id the kit does not know.
 constexpr uint32_t kUnknownRamBase = 0xFFFFFFFF;
 
@@ -67,10 +67,22 @@ UpdateOutcome UpdateProcedure::Judge() {
     std::shared_ptr<const UpdateImage> image;
     if (const TResult r = UpdateImage::Load(file_.c_str(), image, FileIdle()))
         return UpdateOutcome::Code(r);
-    const UpdateOutcome outcome = JudgeUpdateImage(image, facts_, FileIdle());
+    UpdateOutcome outcome = JudgeUpdateImage(image, facts_, FileIdle());
     if (outcome.refused) ui_.Refuse(outcome.refusal, facts_);
+    if (!outcome.Done()) return outcome;
+    // A file without an OS would have the RAM store erased for nothing, and a "done" said of
+    // an OS never written; advanced mode installs its RAM data, if it has any.
+    TUpdateFile file;
+    OsMap os;
+    RamMap ram;
+    if (!file.Attach(image)) return UpdateOutcome::Code(rc::UpdateReadError);
+    if (const TResult r = file.ReadOsMap(os)) return UpdateOutcome::Code(r);
+    if (const TResult r = file.ReadRamMap(ram)) return UpdateOutcome::Code(r);
+    facts_.osSections = os.count;
+    if (os.count == 0 && (!manager_.Options().advancedMode || ram.count == 0))
+        return UpdateOutcome::Code(rc::NoOsInFile);
     // Only a file that passed is kept: a refused one is read afresh by the next try.
-    if (outcome.Done()) image_ = std::move(image);
+    image_ = std::move(image);
     return outcome;
 }
 
@@ -93,6 +105,28 @@ TResult UpdateProcedure::CheckRamSections() {
     for (const RamSection& s : map.Sections())
         if (s.address < base || uint64_t{s.address} + s.size > end) return rc::RamOutside;
     return rc::Success;
+}
+
+TResult UpdateProcedure::CheckFlashWrites() {
+    TUpdateFile file;
+    if (!file.Attach(image_)) return rc::UpdateReadError;
+    file.SetIdle(FileIdle());
+    OsMap map;
+    if (const TResult r = file.ReadOsMap(map)) return r;
+    // Whether every section can be flashed whole, which the engine would otherwise only find
+    // out at the offending section, after the RAM store is gone.
+    TLoader& loader = *manager_.Loader();
+    if (const TResult r = CheckSectionsFit(loader.Chips(), map.Sections())) return r;
+    // Likewise the flash store the finalisation sets up behind the OS: a reset vector or a
+    // store start that points nowhere, or a store page the file fills, would fail it on
+    // every run after the erase.
+    bool finalise = false;
+    if (const TResult r = file.ReadFinalisation(finalise)) return r;
+    if (!finalise || map.count == 0) return rc::Success;
+    FlashPreview preview(loader, image_, map);
+    return loader.CheckFlashStore([&preview](uint32_t offset, uint8_t* to, uint16_t count) {
+        return preview.Read(offset, to, count);
+    });
 }
 
 template <typename Attempt, typename Retry>
@@ -139,6 +173,15 @@ UpdateOutcome UpdateProcedure::ReadHandheld() {
         return UpdateOutcome::Code(r);
     facts_.handheldDevice = manager_.DeviceType();
     facts_.lineSpeed = manager_.Port()->BaudRate();
+    facts_.flashChips.clear();
+    const ChipTable& chips = manager_.Loader()->Chips();
+    for (uint16_t i = 0; i < chips.count; ++i) {
+        // Only recognised chips enter the table.
+        const RecognisedChip* chip =
+            FindRecognisedChip(chips.chips[i].manufacturer, chips.chips[i].device);
+        if (!facts_.flashChips.empty()) facts_.flashChips += " + ";
+        facts_.flashChips += chip ? chip->name : "?";
+    }
     ui_.ReportHandheld(facts_);
     return {};
 }
@@ -171,17 +214,7 @@ UpdateOutcome UpdateProcedure::CheckHandheld() {
         ui_.Refuse(UpdateRefusal::ImageTooBig, facts_);
         return UpdateOutcome::Refused(UpdateRefusal::ImageTooBig);
     }
-    // Whether every section can be flashed whole, which the engine would otherwise only find
-    // out at the offending section, after the RAM store is gone.
-    {
-        TUpdateFile file;
-        if (!file.Attach(image_)) return UpdateOutcome::Code(rc::UpdateReadError);
-        file.SetIdle(FileIdle());
-        OsMap map;
-        if (const TResult r = file.ReadOsMap(map)) return UpdateOutcome::Code(r);
-        if (const TResult r = CheckSectionsFit(manager_.Loader()->Chips(), map.Sections()))
-            return UpdateOutcome::Code(r);
-    }
+    if (const TResult r = CheckFlashWrites()) return UpdateOutcome::Code(r);
 
     facts_.ramSize = ImageRamSize(image_, FileIdle());
     if (advanced) {
@@ -211,8 +244,8 @@ void UpdateProcedure::Finish(const UpdateOutcome& outcome) {
     if (outcome.keepLoader) {
         // The next run finds the loader at the speed a freshly started one listens at. Were
         // the loader not to follow, that run would find out by its silence.
-        if (manager_.Port()->BaudRate() != kResetLineSpeed)
-            (void)manager_.SetBaudRate(kResetLineSpeed);
+        if (manager_.Port()->BaudRate() != kConnectLineSpeed)
+            (void)manager_.SetBaudRate(kConnectLineSpeed);
         (void)manager_.Port()->Close();
     } else {
         // A port that will not close has nothing more to say to anyone; the update's own

@@ -54,9 +54,11 @@ struct UpdateFacts {
     uint16_t fileDevice = 0;     // the file's device code
     uint8_t handheldDevice = 0;  // the device type the loader reported
     uint32_t flashCapacity = 0;
-    uint32_t osSize = 0;     // the end of the file's highest OS section
-    uint32_t ramSize = 0;    // the file's bytes of RAM data
-    uint32_t lineSpeed = 0;  // bits per second once the loader answered
+    std::string flashChips;   // the names of the handheld's flash chips, "+" between two
+    uint16_t osSections = 0;  // the file's OS sections; none in a file of RAM data alone
+    uint32_t osSize = 0;      // the end of the file's highest OS section
+    uint32_t ramSize = 0;     // the file's bytes of RAM data
+    uint32_t lineSpeed = 0;   // bits per second once the loader answered
 };
 
 class UpdateUi {
@@ -115,8 +117,8 @@ public:
     // meanwhile the thread goes to the port's LineIdle (the page's message pump) as it does
     // in a wait on the line.
 
-    // Judges the file before any port is opened: its integrity, and that it is for a Halvex
-    // handheld.
+    // Judges the file before any port is opened: its integrity, that it is for a Halvex
+    // handheld, and that it holds an OS to write (advanced mode: or RAM data to install).
     [[nodiscard]] UpdateOutcome CheckFile();
     // Opens the port and reaches the loader: in advanced mode through the ROM debugger, which
     // is sent `loader` (`loaderBufferSize` bytes readable at it, `loaderSize` of them the
@@ -127,8 +129,9 @@ public:
     // handheld's flash, device and line speed are read, as Connect reads them.
     [[nodiscard]] UpdateOutcome TakeConnectedLoader();
     // With the loader connected: the battery (normal mode), the file (when CheckFile did not
-    // judge it), the handheld's kind, that the OS fits and can be flashed in whole blocks, that the
-    // RAM data lies in the handheld's RAM (advanced mode), and the RAM data normal mode leaves out.
+    // judge it), the handheld's kind, that the OS fits and can be flashed in whole blocks,
+    // that the flash store behind it can be finalised, that the RAM data lies in the
+    // handheld's RAM (advanced mode), and the RAM data normal mode leaves out.
     [[nodiscard]] UpdateOutcome CheckHandheld();
     // Erases the RAM store, flashes the OS and, in advanced mode, installs the RAM data.
     [[nodiscard]] UpdateOutcome Write();
@@ -150,6 +153,9 @@ private:
     [[nodiscard]] UpdateOutcome ReadHandheld();
     // Whether every RAM section lies in the handheld's RAM.
     [[nodiscard]] TResult CheckRamSections();
+    // Whether the OS can be flashed in whole blocks and its flash store finalised, on the
+    // flash as the OS will leave it.
+    [[nodiscard]] TResult CheckFlashWrites();
     // What the file's readers call between pieces.
     ReadIdle FileIdle();
     // Reads and judges the file, once.

@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 #include "link/FlashChips.h"
+#include "sim/PrintableText.h"
 
 namespace {
 
@@ -88,6 +90,18 @@ void ForEachLine(std::string_view text, Each each) {
         each(text.substr(0, newline), newline != std::string_view::npos);
         text = newline == std::string_view::npos ? std::string_view{} : text.substr(newline + 1);
     }
+}
+
+// The keys palmsim reads itself; any other key is another tool's.
+constexpr std::string_view kOwnKeys[] = {
+    "chips",    "flash-base", "hwid",  "battery",          "loader-version",        "loader-word2",
+    "ram-size", "mode",       "speed", config_keys::kUser, config_keys::kOsVersion,
+};
+
+bool IsOwnKey(std::string_view key) {
+    for (std::string_view own : kOwnKeys)
+        if (key == own) return true;
+    return false;
 }
 
 // Ranges [a, a + na) and [b, b + nb) in 64 bits, so nothing wraps.
@@ -323,9 +337,11 @@ std::string WriteConfigText(const HandheldConfig& config) {
     return text;
 }
 
-bool ReadConfigText(std::string_view text, HandheldConfig& config, std::string& error) {
+bool ReadConfigText(std::string_view text, HandheldConfig& config, std::string& error,
+                    std::vector<std::string>* warnings) {
     HandheldConfig result = config;
     result.otherKeys.clear();
+    std::map<std::string_view, int> firstLines;
     int lineNumber = 0;
     while (!text.empty()) {
         const size_t newline = text.find('\n');
@@ -334,6 +350,14 @@ bool ReadConfigText(std::string_view text, HandheldConfig& config, std::string& 
         ++lineNumber;
         const auto [key, value, assignment] = SplitLine(line);
         if (!assignment && key.empty()) continue;  // blank or comment
+        // Whoever edited the first line would otherwise wonder why it does not count.
+        if (const auto [first, isNew] = firstLines.emplace(key, lineNumber);
+            !isNew && assignment && warnings) {
+            warnings->push_back("key '" + Printable(key) + "' on line " +
+                                std::to_string(lineNumber) + " was given on line " +
+                                std::to_string(first->second) + " already; " +
+                                (IsOwnKey(key) ? "the last one counts" : "both are kept"));
+        }
         bool ok = assignment;
         uint16_t small = 0;
         if (!ok) {
@@ -366,7 +390,7 @@ bool ReadConfigText(std::string_view text, HandheldConfig& config, std::string& 
         }
         if (!ok) {
             error =
-                "line " + std::to_string(lineNumber) + ": cannot read '" + std::string(line) + "'";
+                "line " + std::to_string(lineNumber) + ": cannot read '" + Printable(line) + "'";
             return false;
         }
     }

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "link/Commands.h"
+
 enum class HandheldMode : uint8_t {
     RomDebugger,  // reset with the page-down key held: only the debugger answers
     Loader,       // Bootlet runs and answers the loader commands
@@ -56,7 +58,7 @@ struct HandheldConfig {
     uint16_t loaderWord2 = 0;
     uint32_t ramSize = 0x100000;
     HandheldMode mode = HandheldMode::RomDebugger;
-    uint32_t lineSpeed = 57600;
+    uint32_t lineSpeed = kConnectLineSpeed;
     // Whose handheld it is; empty once the RAM store has been erased. Kept by the HotSync side.
     std::string user;
     OsVersion osVersion;
@@ -66,7 +68,7 @@ struct HandheldConfig {
 };
 
 // The speed both the ROM debugger and a freshly started loader listen at.
-constexpr uint32_t kResetLineSpeed = 57600;
+constexpr uint32_t kResetLineSpeed = kConnectLineSpeed;
 // Speeds the loader agrees to switch to.
 bool IsSupportedLineSpeed(uint32_t bps);
 
@@ -107,7 +109,10 @@ constexpr const char* kUser = "user";
 constexpr const char* kOsVersion = "os-version";
 }  // namespace config_keys
 std::string WriteConfigText(const HandheldConfig& config);
-bool ReadConfigText(std::string_view text, HandheldConfig& config, std::string& error);
+// A key given on more than one line takes the value of its last line (an unknown key keeps
+// every line); each repetition gets a line in `warnings`, naming the key and both lines.
+bool ReadConfigText(std::string_view text, HandheldConfig& config, std::string& error,
+                    std::vector<std::string>* warnings = nullptr);
 // One key of the file's text, for tools that change a key and must keep every other line as
 // it is (including keys they do not know or cannot read): the value of its last line (the
 // one that counts) or false when it has none, and the text with that key set to `value` on

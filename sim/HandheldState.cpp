@@ -12,6 +12,7 @@
 #include "sim/Bootlet.h"
 #include "sim/Handheld.h"
 #include "sim/HandheldStore.h"
+#include "sim/PrintableText.h"
 
 namespace fs = std::filesystem;
 
@@ -52,7 +53,7 @@ bool CheckStateFile(const fs::path& path, bool& present, std::string& error) {
         std::error_code ignored;
         if (fs::is_symlink(fs::symlink_status(path, ignored))) {
             error = path.string() + " is a symbolic link to nothing (" +
-                    fs::read_symlink(path, ignored).string() + ")";
+                    Printable(fs::read_symlink(path, ignored).string()) + ")";
             return false;
         }
         present = false;
@@ -89,7 +90,7 @@ bool CheckStateDir(const fs::path& dir, std::string& error) {
     std::error_code ignored;
     if (fs::is_symlink(fs::symlink_status(dir, ignored))) {
         error = dir.string() + " is a symbolic link to nothing (" +
-                fs::read_symlink(dir, ignored).string() + ")";
+                Printable(fs::read_symlink(dir, ignored).string()) + ")";
         return false;
     }
     // Not there yet: the nearest part of the path that exists has to be a directory.
@@ -159,13 +160,32 @@ struct StateFile {
     fs::path path;
     const void* data;
     size_t size;
+    fs::path target;  // where the bytes go: `path`, or the file its symbolic link leads to
     fs::path temporary;
 };
 
-// Beside the file, so the rename that follows stays on one file system.
+// A state file that is a symbolic link keeps its link: whoever made it wants the state in the
+// file behind it (on another disk, shared with a backup), and a plain file put in its place
+// would leave that file silently holding an old state.
+bool FindTarget(StateFile& file, std::string& error) {
+    file.target = file.path;
+    std::error_code failure;
+    if (!fs::is_symlink(fs::symlink_status(file.path, failure))) return true;
+    file.target = fs::canonical(file.path, failure);
+    if (!failure) return true;
+    std::error_code ignored;
+    error =
+        file.path.string() + " is a symbolic link to " +
+        (failure == std::errc::no_such_file_or_directory ? "nothing" : "what cannot be followed") +
+        " (" + Printable(fs::read_symlink(file.path, ignored).string()) + "); it is left as it is";
+    return false;
+}
+
+// Beside the file, so the rename that follows stays on one file system; beside a link's
+// target, in a folder that is not palmsim's, the name says whose it is.
 bool WriteTemporary(StateFile& file, std::string& error) {
-    fs::path temporary = file.path;
-    temporary += ".tmp";
+    fs::path temporary = file.target;
+    temporary += file.target == file.path ? ".tmp" : ".palmsim.tmp";
     // A leftover of an earlier run might be a symbolic link, which would carry the write to
     // some other file, or a FIFO, which would hold the write until a reader came; and the
     // exclusive create below makes sure nothing took its place meanwhile.
@@ -204,28 +224,62 @@ void RemoveTemporaries(std::vector<StateFile>& files) {
     }
 }
 
+// A regular file (handheld.conf), a symbolic link followed.
 FileStamp StampOf(const fs::path& path, const std::string& name) {
     FileStamp stamp;
     stamp.name = name;
     std::error_code failure;
     if (fs::status(path, failure).type() != fs::file_type::regular) return stamp;
     stamp.present = true;
+    stamp.type = fs::file_type::regular;
     stamp.size = fs::file_size(path, failure);
     stamp.written = fs::last_write_time(path, failure);
     return stamp;
 }
 
-// The files of a store folder, as HandheldStore sees them (a name starting with '.' is a file
-// still being written).
-std::vector<FileStamp> FolderStamps(const fs::path& dir) {
+// An entry of a store folder as it stands there, a symbolic link not followed: what it points
+// at may lie outside the folder and is never the store's.
+FileStamp EntryStamp(const fs::path& path, const std::string& name) {
+    FileStamp stamp;
+    stamp.name = name;
+    std::error_code failure;
+    const fs::file_type type = fs::symlink_status(path, failure).type();
+    if (failure || type == fs::file_type::not_found || type == fs::file_type::none) return stamp;
+    stamp.present = true;
+    stamp.type = type;
+    if (type == fs::file_type::symlink) {
+        stamp.linkTarget = fs::read_symlink(path, failure);
+        return stamp;
+    }
+    if (type == fs::file_type::regular) stamp.size = fs::file_size(path, failure);
+    stamp.written = fs::last_write_time(path, failure);
+    return stamp;
+}
+
+// The entries of a store folder an event takes (a name starting with '.' is a file still
+// being written); a subdirectory is left, with a line in `kept` saying so unless `reported`
+// holds it already.
+std::vector<FileStamp> FolderStamps(const fs::path& dir, const char* event,
+                                    std::vector<std::string>& reported,
+                                    std::vector<std::string>& kept) {
     std::vector<FileStamp> stamps;
     std::error_code failure;
     for (fs::directory_iterator it(dir, failure), end; !failure && it != end;
          it.increment(failure)) {
         const std::string name = it->path().filename().string();
         if (name.starts_with(".")) continue;
-        FileStamp stamp = StampOf(it->path(), name);
-        if (stamp.present) stamps.push_back(std::move(stamp));
+        FileStamp stamp = EntryStamp(it->path(), name);
+        if (!stamp.present) continue;
+        if (stamp.type == fs::file_type::directory) {
+            const std::string line = Printable(it->path().string()) +
+                                     " is a directory, not a database; " + event + " leaves it";
+            if (std::find(reported.begin(), reported.end(), line) == reported.end()) {
+                reported.push_back(line);
+                kept.push_back(line);
+            }
+            continue;
+        }
+        stamps.push_back(std::move(stamp));
     }
     return stamps;
 }
@@ -245,7 +299,7 @@ void Merge(std::vector<FileStamp>& into, std::vector<FileStamp> now) {
 // Whether the file an event took away is still the one it took.
 bool Untouched(const fs::path& dir, const std::vector<FileStamp>& taken, const std::string& name) {
     for (const FileStamp& stamp : taken)
-        if (stamp.name == name) return StampOf(dir / name, name) == stamp;
+        if (stamp.name == name) return EntryStamp(dir / name, name) == stamp;
     return false;
 }
 
@@ -255,7 +309,8 @@ bool RemoveTaken(const fs::path& dir, const std::vector<FileStamp>& taken, std::
         std::error_code failure;
         fs::remove(dir / stamp.name, failure);
         if (failure) {
-            error = "cannot remove " + (dir / stamp.name).string() + ": " + failure.message();
+            error = "cannot remove " + Printable((dir / stamp.name).string()) + ": " +
+                    failure.message();
             return false;
         }
     }
@@ -284,15 +339,21 @@ bool SaveFiles(const std::string& dir, const Handheld& handheld, const std::stri
 
 }  // namespace
 
-void NoteStoreEvent(const std::string& dir, StoreEvent event, StoreChanges& changes) {
+std::vector<std::string> NoteStoreEvent(const std::string& dir, StoreEvent event,
+                                        StoreChanges& changes) {
     const HandheldStore store(dir);
+    std::vector<std::string> kept;
     if (event == StoreEvent::RamStoreErased) {
         changes.ramStoreErased = true;
-        Merge(changes.erasedRam, FolderStamps(store.FolderPath(StoreFolder::Ram)));
+        Merge(changes.erasedRam, FolderStamps(store.FolderPath(StoreFolder::Ram),
+                                              "the RAM-store erase", changes.reportedLeft, kept));
         changes.configAtErase = StampOf(fs::path(dir) / state_files::kConfig, state_files::kConfig);
     } else {
-        Merge(changes.erasedRomAdded, FolderStamps(store.FolderPath(StoreFolder::RomAdded)));
+        Merge(changes.erasedRomAdded,
+              FolderStamps(store.FolderPath(StoreFolder::RomAdded), "the flash store's set-up",
+                           changes.reportedLeft, kept));
     }
+    return kept;
 }
 
 bool BootletInstalled(const std::string& dir, const StoreChanges& changes) {
@@ -327,12 +388,14 @@ bool LoadStateConfig(const std::string& dir, HandheldConfig& config,
     }
     const std::string text(bytes.begin(), bytes.end());
     HandheldConfig read = config;
-    if (!ReadConfigText(text, read, error)) {
+    std::vector<std::string> repeated;
+    if (!ReadConfigText(text, read, error, &repeated)) {
         error = path.string() + ", " + error;
         return false;
     }
     for (const auto& [key, value] : read.otherKeys)
-        warnings.push_back(path.string() + ": unknown key '" + key + "', kept as it is");
+        warnings.push_back(path.string() + ": unknown key '" + Printable(key) + "', kept as it is");
+    for (const std::string& line : repeated) warnings.push_back(path.string() + ": " + line);
     config = std::move(read);
     return true;
 }
@@ -362,7 +425,9 @@ bool SaveState(const std::string& dir, const Handheld& handheld, StoreChanges& c
         error = "flash.bin, ram.bin and handheld.conf are saved, but " + error;
         return false;
     }
-    changes = StoreChanges{};
+    StoreChanges done;
+    done.reportedLeft = std::move(changes.reportedLeft);
+    changes = std::move(done);
     return true;
 }
 
@@ -384,14 +449,15 @@ bool SaveFiles(const std::string& dir, const Handheld& handheld, const std::stri
     const std::vector<uint8_t>& flash = handheld.Memory().Flash();
     const std::vector<uint8_t>& ram = handheld.Memory().Ram();
     std::vector<StateFile> files = {
-        {fs::path(dir) / state_files::kFlash, flash.data(), flash.size(), {}},
-        {fs::path(dir) / state_files::kRam, ram.data(), ram.size(), {}},
-        {fs::path(dir) / state_files::kConfig, config.data(), config.size(), {}},
+        {fs::path(dir) / state_files::kFlash, flash.data(), flash.size(), {}, {}},
+        {fs::path(dir) / state_files::kRam, ram.data(), ram.size(), {}, {}},
+        {fs::path(dir) / state_files::kConfig, config.data(), config.size(), {}, {}},
     };
     // A directory or device where a state file belongs is somebody's doing: it is not
     // replaced, and the save fails before anything is written.
-    for (const StateFile& file : files) {
-        const fs::file_type type = fs::status(file.path, failure).type();
+    for (StateFile& file : files) {
+        if (!FindTarget(file, error)) return false;
+        const fs::file_type type = fs::status(file.target, failure).type();
         if (type != fs::file_type::not_found && type != fs::file_type::regular && !failure) {
             error = file.path.string() + " is " + Describe(file.path, type) +
                     ", not a regular file; it is left as it is";
@@ -405,9 +471,9 @@ bool SaveFiles(const std::string& dir, const Handheld& handheld, const std::stri
         }
     }
     for (StateFile& file : files) {
-        fs::rename(file.temporary, file.path, failure);
+        fs::rename(file.temporary, file.target, failure);
         if (failure) {
-            error = "cannot replace " + file.path.string() + ": " + failure.message();
+            error = "cannot replace " + file.target.string() + ": " + failure.message();
             if (&file != &files.front()) error += " (the files before it were replaced)";
             RemoveTemporaries(files);
             return false;

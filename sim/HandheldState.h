@@ -14,28 +14,39 @@
 class Handheld;
 enum class StoreEvent : uint8_t;
 
-// A file as it stood at one moment, to tell later whether somebody has written it since.
+// A file as it stood at one moment, to tell later whether somebody has written it since. An
+// entry of a store folder is taken as it stands there: a symbolic link is stamped by where it
+// points, never by what it points at.
 struct FileStamp {
     std::string name;  // within its folder
     bool present = false;
+    std::filesystem::file_type type = std::filesystem::file_type::none;
     uint64_t size = 0;
     std::filesystem::file_time_type written{};
+    std::filesystem::path linkTarget;
     bool operator==(const FileStamp&) const = default;
 };
 
 // What the handheld did to its stores since its state was last saved, with what the state
-// directory held at that moment. A save takes those files away, and the user name with an
-// erased RAM store; what the HotSync side wrote after the event (a restore, a database it
-// installed) is newer than the event and stays.
+// directory held at that moment. A save takes those entries away (a symbolic link, a FIFO or
+// any other entry too, as the link or node itself), and the user name with an erased RAM
+// store; what the HotSync side wrote after the event (a restore, a database it installed) is
+// newer than the event and stays. A subdirectory is nothing a store holds and nobody's to
+// delete wholesale: it stays, and the event reports it.
 struct StoreChanges {
     bool ramStoreErased = false;
     std::vector<FileStamp> erasedRam;       // ram/ at the erase
     FileStamp configAtErase;                // handheld.conf at the erase
     std::vector<FileStamp> erasedRomAdded;  // rom-added/ at the flash store's set-up
+    // Subdirectories reported already: an erase is three writes, and a report each would
+    // only repeat itself. Kept across saves.
+    std::vector<std::string> reportedLeft;
 };
 
-// Notes `event` with what the state directory holds now.
-void NoteStoreEvent(const std::string& dir, StoreEvent event, StoreChanges& changes);
+// Notes `event` with what the state directory holds now; returns a line for each entry the
+// event leaves in place that no event has reported before.
+std::vector<std::string> NoteStoreEvent(const std::string& dir, StoreEvent event,
+                                        StoreChanges& changes);
 // Whether a handheld reset into its OS finds the loader installed in RAM and starts it: a
 // database "Bootlet" of type 'appl' and creator 'KBlt' in ram/ that no RAM-store erase since
 // the last save has taken away.
@@ -63,7 +74,9 @@ bool LoadStateMemory(const std::string& dir, Handheld& handheld, std::string& er
 // Writes all three files, creating the directory if needed. Each is written beside its old
 // self and then renamed over it, and no file is replaced until all three are written, so a
 // save that fails (a full disk, a directory made read-only, a state file turned into a
-// directory) leaves the previous state whole.
+// directory) leaves the previous state whole. A state file that is a symbolic link to a
+// regular file stays that link: the state goes to the file it points at, written beside that
+// file and renamed over it alike; a link to nothing is refused, as at start.
 bool SaveState(const std::string& dir, const Handheld& handheld, std::string& error);
 // The same, and then the store changes: the user name, the HotSync side's keys and the keys of
 // other tools are taken from handheld.conf as it stands now (the HotSync side may have written

@@ -9,17 +9,9 @@
 #include <cerrno>
 #include <cstring>
 
-namespace {
+#include "link/LineSpeed_posix.h"
 
-struct SpeedCode {
-    speed_t code;
-    uint32_t bps;
-};
-constexpr SpeedCode kSpeeds[] = {
-    {B1200, 1200},     {B2400, 2400},     {B4800, 4800},     {B9600, 9600},
-    {B19200, 19200},   {B38400, 38400},   {B57600, 57600},   {B115200, 115200},
-    {B230400, 230400}, {B460800, 460800}, {B921600, 921600},
-};
+namespace {
 
 std::string SystemError(const char* what) {
     return std::string(what) + ": " + std::strerror(errno);
@@ -79,10 +71,7 @@ Pty::~Pty() {
 uint32_t Pty::DesktopSpeed() const {
     termios settings{};
     if (tcgetattr(slave_, &settings) != 0) return 0;
-    const speed_t code = cfgetospeed(&settings);
-    for (const SpeedCode& speed : kSpeeds)
-        if (speed.code == code) return speed.bps;
-    return 0;
+    return TermiosBitsPerSecond(cfgetospeed(&settings));
 }
 
 void Pty::ReleaseExclusive() const { (void)ioctl(slave_, TIOCNXCL); }

@@ -367,7 +367,8 @@ int main(int argc, char** argv) {
         // A real handheld's stores change at once: the HotSync side, which reads the state
         // directory, must not find the user and databases of a RAM store already erased.
         handheld.SetStoreListener([&options, &changes](StoreEvent event) {
-            NoteStoreEvent(options.stateDir, event, changes);
+            for (const std::string& kept : NoteStoreEvent(options.stateDir, event, changes))
+                std::fprintf(stderr, "palmsim: warning: %s\n", kept.c_str());
             gSave = 1;
         });
     }

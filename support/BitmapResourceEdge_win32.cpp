@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "base/ResourceModule.h"
+#include "base/ResourceModuleEdge.h"
 #include "support/BitmapResourceEdge.h"
 
 namespace {
@@ -10,7 +10,7 @@ public:
     bool Load(int id, std::vector<uint8_t>& bytes) override {
         bytes.clear();
         // The pictures are the program's, never a language module's.
-        const auto module = static_cast<HMODULE>(ProgramResourceModule());
+        const auto module = static_cast<HMODULE>(modules_->Program());
         // Type 2 is RT_BITMAP, named in its ANSI form like every call here.
         HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(2));
         if (!found) return false;
@@ -22,6 +22,9 @@ public:
         bytes.assign(first, first + size);
         return true;
     }
+
+private:
+    const std::unique_ptr<ResourceModuleEdge> modules_ = MakeResourceModuleEdge();
 };
 
 }  // namespace

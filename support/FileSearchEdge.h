@@ -28,4 +28,4 @@ public:
     virtual bool Find(const std::string& searchPath, const std::function<void(TFile&&)>& found) = 0;
 };
 
-std::shared_ptr<FileSearchEdge> MakeFileSearchEdge();
+std::unique_ptr<FileSearchEdge> MakeFileSearchEdge();

@@ -74,4 +74,4 @@ public:
 
 }  // namespace
 
-std::shared_ptr<FileSearchEdge> MakeFileSearchEdge() { return std::make_shared<PosixFileSearch>(); }
+std::unique_ptr<FileSearchEdge> MakeFileSearchEdge() { return std::make_unique<PosixFileSearch>(); }

@@ -46,4 +46,4 @@ public:
 
 }  // namespace
 
-std::shared_ptr<FileSearchEdge> MakeFileSearchEdge() { return std::make_shared<Win32FileSearch>(); }
+std::unique_ptr<FileSearchEdge> MakeFileSearchEdge() { return std::make_unique<Win32FileSearch>(); }

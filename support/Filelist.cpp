@@ -12,11 +12,17 @@ constexpr size_t kFirstCapacity = 18;
 
 }  // namespace
 
-TFileList::TFileList(std::shared_ptr<FileSearchEdge> search) : search_(std::move(search)) {}
+TFileList::TFileList(std::unique_ptr<FileSearchEdge> search)
+    : ownSearch_(std::move(search)), search_(ownSearch_.get()) {}
 
 TFileList::TFileList(std::string directory, std::string pattern,
-                     std::shared_ptr<FileSearchEdge> search)
-    : directory_(std::move(directory)), pattern_(std::move(pattern)), search_(std::move(search)) {
+                     std::unique_ptr<FileSearchEdge> search)
+    : TFileList(std::move(directory), std::move(pattern), *search) {
+    ownSearch_ = std::move(search);
+}
+
+TFileList::TFileList(std::string directory, std::string pattern, FileSearchEdge& search)
+    : directory_(std::move(directory)), pattern_(std::move(pattern)), search_(&search) {
     // A directory that does not exist just leaves the list empty here; a caller that must
     // tell the two apart scans again and reads the code.
     if (!directory_.empty() && !pattern_.empty()) (void)Scan();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/ResultCodes.h"
@@ -14,10 +15,12 @@
 
 class TFileList {
 public:
-    explicit TFileList(std::shared_ptr<FileSearchEdge> search = MakeFileSearchEdge());
+    explicit TFileList(std::unique_ptr<FileSearchEdge> search = MakeFileSearchEdge());
     // Scans at once when both are given.
     TFileList(std::string directory, std::string pattern,
-              std::shared_ptr<FileSearchEdge> search = MakeFileSearchEdge());
+              std::unique_ptr<FileSearchEdge> search = MakeFileSearchEdge());
+    // The same with a search whose owner keeps it for longer than the list.
+    TFileList(std::string directory, std::string pattern, FileSearchEdge& search);
 
     // Lists directory + pattern (joined as they are: the directory ends in a separator),
     // "*.*" when the pattern is empty. Keeps files, not directories, sorted by name ignoring
@@ -40,7 +43,8 @@ private:
     std::string directory_;
     std::string pattern_;
     std::vector<TFile> entries_;
-    std::shared_ptr<FileSearchEdge> search_;  // shared by copies of the list
+    std::unique_ptr<FileSearchEdge> ownSearch_;  // null when its owner keeps the search
+    FileSearchEdge* search_;
 };
 
 // A name without its extension (from its last dot on); a name without a dot is kept whole.

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "base/ResourceModule.h"
 #include "base/Text.h"
 #include "support/Forms.h"
 
@@ -44,8 +43,11 @@ std::vector<std::string> LanguageModuleNames(const std::string& programFileName,
 }
 
 TLanguageSelector::TLanguageSelector(std::unique_ptr<ProgramFileEdge> program,
-                                     std::unique_ptr<LanguageEdge> languages)
-    : program_(std::move(program)), languages_(std::move(languages)) {}
+                                     std::unique_ptr<LanguageEdge> languages,
+                                     std::unique_ptr<ResourceModuleEdge> modules)
+    : program_(std::move(program)),
+      languages_(std::move(languages)),
+      modules_(std::move(modules)) {}
 
 TLanguageSelector::~TLanguageSelector() { ReleaseLanguageModule(); }
 
@@ -57,11 +59,11 @@ void* TLanguageSelector::LoadNewResourceModule(int languageId) {
         void* module = languages_->LoadDataModule(name);
         if (!module) continue;
         void* previous = module_;
-        SetResourceModule(module);
+        modules_->Set(module);
         module_ = module;
         // Each load holds its own reference, so the earlier one is released even when the
         // platform hands back the same handle.
-        if (previous && previous != ProgramResourceModule()) languages_->FreeDataModule(previous);
+        if (previous && previous != modules_->Program()) languages_->FreeDataModule(previous);
         return module;
     }
     return nullptr;
@@ -69,8 +71,8 @@ void* TLanguageSelector::LoadNewResourceModule(int languageId) {
 
 void TLanguageSelector::ReleaseLanguageModule() {
     if (!module_) return;
-    SetResourceModule(nullptr);
-    if (module_ != ProgramResourceModule()) languages_->FreeDataModule(module_);
+    modules_->Set(nullptr);
+    if (module_ != modules_->Program()) languages_->FreeDataModule(module_);
     module_ = nullptr;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ResourceModuleEdge.h"
 #include "support/LanguageEdge.h"
 #include "support/ProgramFileEdge.h"
 
@@ -35,11 +36,13 @@ std::vector<std::string> LanguageModuleNames(const std::string& programFileName,
 
 // Puts language modules in force: the module named after the program (ProgramFileEdge) for a
 // language, loaded as data (LanguageEdge), becomes the resource module in force
-// (base/ResourceModule.h). It owns the module it loaded.
+// (ResourceModuleEdge). It owns the module it loaded.
 class TLanguageSelector {
 public:
-    explicit TLanguageSelector(std::unique_ptr<ProgramFileEdge> program = MakeProgramFileEdge(),
-                               std::unique_ptr<LanguageEdge> languages = MakeLanguageEdge());
+    explicit TLanguageSelector(
+        std::unique_ptr<ProgramFileEdge> program = MakeProgramFileEdge(),
+        std::unique_ptr<LanguageEdge> languages = MakeLanguageEdge(),
+        std::unique_ptr<ResourceModuleEdge> modules = MakeResourceModuleEdge());
     ~TLanguageSelector();
     TLanguageSelector(const TLanguageSelector&) = delete;
     TLanguageSelector& operator=(const TLanguageSelector&) = delete;
@@ -61,6 +64,7 @@ public:
 private:
     std::unique_ptr<ProgramFileEdge> program_;
     std::unique_ptr<LanguageEdge> languages_;
+    std::unique_ptr<ResourceModuleEdge> modules_;
     void* module_ = nullptr;  // the language module we loaded; the program's own is never ours
 };
 

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "base/tests/RegistryKeys.h"
+#include "testing/RegistryTree.h"
 
 namespace {
 
@@ -12,23 +13,7 @@ public:
                             &key, nullptr) == ERROR_SUCCESS)
             RegCloseKey(key);
     }
-    void Remove(const std::string& path) override {
-        // RegDeleteTree needs Vista; remove the subkeys one by one instead.
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, &key) !=
-            ERROR_SUCCESS)
-            return;
-        char name[256];
-        for (;;) {
-            DWORD length = sizeof name;
-            if (RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS)
-                break;
-            Remove(path + "\\" + name);
-        }
-        RegCloseKey(key);
-        RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
-    }
+    void Remove(const std::string& path) override { DeleteRegistryTree(path); }
     void Set(const std::string& path, const std::string& name, uint32_t type,
              const std::vector<uint8_t>& data) override {
         Create(path);

@@ -34,13 +34,14 @@ TEST(ErrorText, CodesGiveTheirMessages) {
 
 TEST(ErrorText, TableRowsRunInStringOrder) {
     const auto table = ResultCodeTable();
-    // The 61 rows of the engine's codes and the four of the whole-file check.
-    ASSERT_EQ(table.size(), 65u);
+    // The 61 rows of the engine's codes, the five of the whole-file check and the two of the
+    // flash store's judgement.
+    ASSERT_EQ(table.size(), 68u);
     // Spot rows: the ends, and the codes the handheld sends as status words.
     EXPECT_EQ(table.front().code, 0);
     EXPECT_EQ(table.front().stringId, 1000);
-    EXPECT_EQ(table.back().code, -904);
-    EXPECT_EQ(table.back().stringId, 1910);
+    EXPECT_EQ(table.back().code, rc::StoreOutsideFlash);
+    EXPECT_EQ(table.back().stringId, 1912);
     EXPECT_EQ(rc::FlashEraseError, static_cast<TResult>(0xFF9C));
     EXPECT_EQ(rc::InvalidFlashId, static_cast<TResult>(0xFF98));
     // The rows run in ascending string order, and every id has a text in force.

@@ -19,8 +19,8 @@ struct Code {
 };
 
 constexpr Code kCodes[] = {
-#define KESTREL_RESULT(name, code, id, text) {#name, code, id},
-#define KESTREL_RESULT_WITHOUT_TEXT(name, code) {#name, code, 0},
+#define KESTREL_RESULT(name, code, id, box, text) {#name, code, id},
+#define KESTREL_RESULT_WITHOUT_TEXT(name, code, box) {#name, code, 0},
 #include "base/ResultCodes.def"
 };
 

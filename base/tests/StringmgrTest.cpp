@@ -4,38 +4,21 @@
 
 #include <memory>
 #include <string>
-#include <tuple>
-#include <vector>
 
 #include "base/Exceptions.h"
 #include "base/StringIds.h"
 #include "base/tests/TestStrings.h"
+#include "testing/RecordingBoxes.h"
 
 namespace {
 
 // Puts the test string module in force for one test.
 using WithTestStrings = teststrings::InForce;
 
-// A message box that records what it would show and answers with a fixed button.
-struct BoxRecord {
-    std::vector<std::tuple<std::string, std::string, unsigned>> boxes;
-    int answer = mb::IdNo;
-};
-
-class RecordingBoxes final : public MessageBoxEdge {
-public:
-    explicit RecordingBoxes(BoxRecord& record) : record_(record) {}
-    int Show(const char* text, const char* caption, unsigned style) override {
-        record_.boxes.emplace_back(text, caption, style);
-        return record_.answer;
-    }
-
-private:
-    BoxRecord& record_;
-};
-
-// A string manager of its own on the platform's strings, with its boxes recorded.
+// A string manager of its own on the platform's strings, with its boxes recorded; they are
+// answered with No unless a test says otherwise.
 struct BoxRecorder : BoxRecord {
+    BoxRecorder() { answer = mb::IdNo; }
     TStringManager manager{MakeStringTableEdge(), std::make_unique<RecordingBoxes>(*this)};
 };
 
@@ -75,10 +58,10 @@ TEST(StringManager, MessageBoxFromIdsShowsTextUnderCaption) {
     EXPECT_EQ(recorder.manager.MsgBox(sid::AbortQuestion, sid::AbortQuestionCaption,
                                       mb::YesNo | mb::IconExclamation),
               mb::IdYes);
-    ASSERT_EQ(recorder.boxes.size(), 1u);
-    EXPECT_EQ(std::get<0>(recorder.boxes[0]), StringManager().GetString(sid::AbortQuestion));
-    EXPECT_EQ(std::get<1>(recorder.boxes[0]), "Warning");
-    EXPECT_EQ(std::get<2>(recorder.boxes[0]), mb::YesNo | mb::IconExclamation);
+    ASSERT_EQ(recorder.shown.size(), 1u);
+    EXPECT_EQ(recorder.shown[0].text, StringManager().GetString(sid::AbortQuestion));
+    EXPECT_EQ(recorder.shown[0].caption, "Warning");
+    EXPECT_EQ(recorder.shown[0].style, mb::YesNo | mb::IconExclamation);
 }
 
 TEST(StringManager, MessageBoxKeepsATextTakenFromTheSharedBuffer) {
@@ -88,9 +71,9 @@ TEST(StringManager, MessageBoxKeepsATextTakenFromTheSharedBuffer) {
     const char* text = recorder.manager.GetString(sid::UploadAborted);
     EXPECT_EQ(recorder.manager.MsgBox(text, sid::UploadAbortedCaption, mb::Ok | mb::IconStop),
               mb::IdNo);
-    ASSERT_EQ(recorder.boxes.size(), 1u);
-    EXPECT_EQ(std::get<0>(recorder.boxes[0]), "Upload aborted by user.");
-    EXPECT_EQ(std::get<1>(recorder.boxes[0]), "Error");
+    ASSERT_EQ(recorder.shown.size(), 1u);
+    EXPECT_EQ(recorder.shown[0].text, "Upload aborted by user.");
+    EXPECT_EQ(recorder.shown[0].caption, "Error");
 }
 
 TEST(StringManager, MessageBoxWithMissingStringShowsNothing) {
@@ -98,7 +81,7 @@ TEST(StringManager, MessageBoxWithMissingStringShowsNothing) {
     EXPECT_THROW(recorder.manager.MsgBox(sid::AbortQuestion, 99, mb::Ok), EOSError);
     EXPECT_THROW(recorder.manager.MsgBox(99, sid::AbortQuestionCaption, mb::Ok), EOSError);
     EXPECT_THROW(recorder.manager.MsgBox("text", 99, mb::Ok), EOSError);
-    EXPECT_TRUE(recorder.boxes.empty());
+    EXPECT_TRUE(recorder.shown.empty());
 }
 
 }  // namespace

@@ -5,8 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <memory>
 
-#include "base/ResourceModule.h"
+#include "base/ResourceModuleEdge.h"
 
 namespace teststrings {
 
@@ -30,14 +31,15 @@ protected:
     void SetUp() override {
         module_ = Load();
         ASSERT_NE(module_, nullptr) << "test string module not found beside the test program";
-        SetResourceModule(module_);
+        modules_->Set(module_);
     }
     void TearDown() override {
-        SetResourceModule(nullptr);
+        modules_->Set(nullptr);
         Release(module_);
     }
 
 private:
+    const std::unique_ptr<ResourceModuleEdge> modules_ = MakeResourceModuleEdge();
     void* module_ = nullptr;
 };
 

@@ -176,6 +176,35 @@ for args in "flash" "flash x.upd" "flash --port" "flash --port /dev/null" \
   expect "usage '$args'" 2 "" -- "$kf" $args
   [ -s "$work/stderr" ] || fail "usage '$args': no message on stderr"
 done
+# One rule for every command: a word per field of each row, an option given twice or a switch
+# given a value refused by info and verify as by flash.
+while IFS='|' read -r -a args; do
+  expect "usage '${args[*]}'" 2 "" -- "$kf" "${args[@]}"
+  [ -s "$work/stderr" ] || fail "usage '${args[*]}': no message on stderr"
+done <<'ROWS'
+info|--json|--json|sample.upd
+info|--json=|sample.upd
+verify|--json|sample.upd
+verify|-v|sample.upd
+info|--|--json|sample.upd
+ROWS
+# A number is digits only: blanks, a sign or anything after it are refused with one message,
+# whichever way the value is given.
+for value in ' 5' '5 ' '+5' '-5' '0x5' '5s' '5.0' '0' '86401' '99999999999999999999'; do
+  for form in separate inline; do
+    if [ $form = separate ]; then set -- --timeout "$value"; else set -- "--timeout=$value"; fi
+    expect "--timeout '$value' ($form)" 2 "" -- "$kf" flash --port p "$@" a.upd
+    [ "$(head -n 1 "$work/stderr")" = \
+      "kestrel-flash flash: --timeout needs whole seconds from 1 to 86400, not '$value'" ] ||
+      fail "--timeout '$value' ($form): $(head -n 1 "$work/stderr")"
+  done
+done
+# ... and a good one passes, to the port check.
+expect "--timeout 007" 1 "" -- "$kf" flash --port /nonexistent --timeout 007 "$work/sample.upd"
+# "--" ends the options: what follows is the file, whatever it looks like.
+cp "$work/sample.upd" "$work/-s.upd"
+expect "verify -- -s.upd" 0 "OK" -- bash -c 'cd "$1" && "$2" verify -- -s.upd' _ "$work" "$kf"
+
 # expect_flash NAME STDERR_LAST_LINE ARGS...: a refused flash, exit 1, nothing on stdout.
 expect_flash() {
   local name=$1 want=$2
@@ -208,6 +237,22 @@ expect_flash "not a terminal" "kestrel-flash flash: /dev/null is not a serial de
 mkfifo "$work/line"
 expect_flash "a FIFO for a port" "kestrel-flash flash: $work/line is not a serial device" \
   --port "$work/line" "$work/sample.upd"
+expect_flash "a directory for a port" "kestrel-flash flash: $work is not a serial device" \
+  --port "$work" "$work/sample.upd"
+# Opening the multiplexer makes a fresh pseudo-terminal with nobody at its far end, where the
+# flash would wait out its time-out: refused before anything is opened.
+multiplexer() {
+  echo "kestrel-flash flash: $1 is the pseudo-terminal multiplexer or a master side, not a serial device: opening it makes a new pseudo-terminal with nothing at its far end; give the device the handheld is on (such as /dev/ttyUSB0, or the /dev/pts/N palmsim prints)"
+}
+ln -s /dev/ptmx "$work/modem"
+for port in /dev/ptmx "$work/modem"; do
+  expect_flash "$port" "$(multiplexer "$port")" --port "$port" --timeout 1 "$work/sample.upd"
+done
+if [ -e /dev/tty ]; then
+  expect_flash "the controlling terminal" \
+    "kestrel-flash flash: /dev/tty stands for another terminal (this session's or the console), not a serial device; give the device the handheld is on" \
+    --port /dev/tty --timeout 1 "$work/sample.upd"
+fi
 # Damage the header's CRC does not see is refused before any port is opened, too.
 for kind in sectors0 section-crc overlap ram-wrap; do
   expect_flash "$kind" "$("$kf" verify "$work/$kind.upd")" --port /nonexistent "$work/$kind.upd"

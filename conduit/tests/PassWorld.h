@@ -10,6 +10,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -91,9 +92,10 @@ inline PalmDatabase MakeDb(const DbShape& shape) {
 class PassWorld {
 public:
     PassWorld()
+        // Tests run as processes of their own side by side: the name alone would be shared.
         : root_(std::filesystem::temp_directory_path() /
-                ("conduit-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                 "-" + std::to_string(counter_++))),
+                ("conduit-" + std::to_string(std::random_device{}()) + "-" +
+                 std::to_string(counter_++))),
           files_(MakeDesktopFiles()) {
         std::filesystem::remove_all(root_);
         std::filesystem::create_directories(root_ / "Ann" / "BACKUP");

@@ -12,6 +12,7 @@
 #include "base/Exceptions.h"
 #include "base/MemoryRegistry.h"
 #include "hotsync/tests/FakeDesktop.h"
+#include "testing/RecordingBoxes.h"
 
 namespace {
 
@@ -21,18 +22,6 @@ const std::string kRoot3 = "Software\\Palm Computing\\Pilot Desktop";
 const std::string kHotSyncExe = "C:\\Palm\\HotSync.exe";
 const std::string kNotifier = "C:\\Kit\\kvrnotify.dll";
 const std::string kConduit = "C:\\Kit\\stashmate.dll";
-
-class RecordingBoxes final : public MessageBoxEdge {
-public:
-    explicit RecordingBoxes(std::vector<std::string>& shown) : shown_(shown) {}
-    int Show(const char* text, const char* caption, unsigned) override {
-        shown_.push_back(std::string(caption) + ": " + text);
-        return mb::IdOk;
-    }
-
-private:
-    std::vector<std::string>& shown_;
-};
 
 // Palm Desktop as installed under the third vendor root, HotSync Manager not running.
 class HotSyncManagerTest : public ::testing::Test {
@@ -52,7 +41,7 @@ protected:
 
     MemoryRegistry registry;
     std::shared_ptr<DesktopWorld> world = std::make_shared<DesktopWorld>();
-    std::vector<std::string> boxes;
+    BoxRecord boxes;
 };
 
 TEST_F(HotSyncManagerTest, DiscoveryAcrossTheVendorRoots) {
@@ -260,7 +249,7 @@ TEST_F(HotSyncManagerTest, EasySyncKeepsHotSyncManagerFromBeingRestarted) {
     };
     for (const Row& r : {Row{"NsfAddr.dll", false}, Row{"nsfaddr.dll", true}}) {
         world->windows.clear();
-        boxes.clear();
+        boxes.shown.clear();
         registry.SetText(kRoot3 + "\\Lotus", "Conduit", r.conduit);
         world->RunHotSyncByHand();
         {
@@ -268,9 +257,9 @@ TEST_F(HotSyncManagerTest, EasySyncKeepsHotSyncManagerFromBeingRestarted) {
             manager->CloseHotSync();
         }
         EXPECT_EQ(world->HasWindow(hotsync::kMainTitle), r.restarted) << r.conduit;
-        EXPECT_EQ(boxes.empty(), r.restarted) << r.conduit;
+        EXPECT_EQ(boxes.shown.empty(), r.restarted) << r.conduit;
         if (!r.restarted) {
-            EXPECT_EQ(boxes[0],
+            EXPECT_EQ(boxes.shown[0].caption + ": " + boxes.shown[0].text,
                       "Unable to restart HotSync: Lotus EasySync Conduits Detected.  Please "
                       "manually restart the HotSync manager.");
         }

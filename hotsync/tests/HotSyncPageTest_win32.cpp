@@ -18,6 +18,7 @@
 #include "sim/HandheldStore.h"
 #include "sim/hotsync/ScratchWorld.h"
 #include "sim/hotsync/tests/HotSyncTestData.h"
+#include "testing/RecordingBoxes.h"
 
 namespace {
 
@@ -57,15 +58,6 @@ void EndHotSyncManagers() {
         if (MainWindow() == window) break;
     }
 }
-
-class RecordingBoxes final : public MessageBoxEdge {
-public:
-    int Show(const char* text, const char*, unsigned) override {
-        shown.push_back(text);
-        return mb::IdOk;
-    }
-    std::vector<std::string> shown;
-};
 
 std::vector<uint8_t> Text(const std::string& text) {
     std::vector<uint8_t> data(text.begin(), text.end());
@@ -205,9 +197,9 @@ TEST_P(HotSyncPage, TheWholeRoadStagesTheLoaderAndBringsEveryDatabaseBack) {
     const auto addedBefore = FilesOf(desk.store.FolderPath(StoreFolder::RomAdded));
     if (runningAtStart) desk.StartHotSyncManagerFirst();
     {
-        auto boxes = std::make_unique<RecordingBoxes>();
-        RecordingBoxes& shown = *boxes;
-        THotSyncManager manager(MakeRegistryEdge(), MakeDesktopEdge(), std::move(boxes));
+        BoxRecord shown;
+        THotSyncManager manager(MakeRegistryEdge(), MakeDesktopEdge(),
+                                std::make_unique<RecordingBoxes>(shown));
         ASSERT_TRUE(manager.HotSyncExists());
         EXPECT_EQ(manager.GetComPort(), "COM2");
         for (size_t i = 0; i < kSteps; ++i) {

@@ -53,9 +53,10 @@ TEST(CommPortWine, CarriesAPacketEachWayAt57600) {
 // "held" answer cannot be shown here.
 TEST(CommPortWine, ProbeTellsPresentAndMissingPorts) {
     if (!ComName()) GTEST_SKIP() << "KESTREL_WINE_COM not set";
-    EXPECT_EQ(ProbePort(std::atoi(ComName() + 3)), 0);
+    const auto probe = MakePortProbe();
+    EXPECT_EQ(probe->Probe(std::atoi(ComName() + 3)), 0);
     const char* missing = std::getenv("KESTREL_WINE_NOPORT");
-    EXPECT_EQ(ProbePort(missing ? std::atoi(missing) : 199), 2);
+    EXPECT_EQ(probe->Probe(missing ? std::atoi(missing) : 199), 2);
 }
 
 TEST(CommPortWine, OpeningAMissingPortIsPortInUse) {

@@ -1,6 +1,7 @@
 // The POSIX serial device on a real pseudo-terminal: what kestrel-flash runs on.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -8,6 +9,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -66,7 +70,50 @@ TEST(PtyLink, ConfiguresTheLineAndCarriesPacketsBothWays) {
     EXPECT_EQ(port.BaudRate(), 57600u);
     EXPECT_EQ(port.Close(), 0);
     close(master);
-    EXPECT_EQ(ProbePort(4000), 2);
+    EXPECT_EQ(MakePortProbe()->Probe(4000), 2);
+}
+
+TEST(PtyLink, OnlyASerialLineIsTakenForAPort) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_TRUE(grantpt(master) == 0 && unlockpt(master) == 0);
+    // Short, for the port keeps 31 characters of a name.
+    const std::filesystem::path dir = "/tmp/pk" + std::to_string(getpid());
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "folder");
+    std::ofstream(dir / "file") << "not a line";
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/ptmx", dir / "to-ptmx");
+    std::filesystem::create_symlink(dir / "gone", dir / "to-nothing");
+    const struct {
+        std::string name;
+        PortKind kind;
+    } rows[] = {
+        {ptsname(master), PortKind::SerialLine},
+        {"/dev/ptmx", PortKind::PtyMultiplexer},
+        {(dir / "to-ptmx").string(), PortKind::PtyMultiplexer},
+        {"/dev/tty", PortKind::TerminalAlias},
+        {"/dev/null", PortKind::NotATerminal},
+        {(dir / "file").string(), PortKind::NotADevice},
+        {(dir / "folder").string(), PortKind::NotADevice},
+        {(dir / "fifo").string(), PortKind::NotADevice},
+        {(dir / "to-nothing").string(), PortKind::Missing},
+        {"/dev/no-such-line", PortKind::Missing},
+    };
+    const auto probe = MakePortProbe();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.kind != PortKind::Missing && !std::filesystem::exists(row.name))
+            continue;  // a container without /dev/tty
+        EXPECT_EQ(probe->Kind(row.name.c_str()), row.kind);
+        // The port refuses whatever the probe does not take for a line.
+        TCommPort port;
+        ASSERT_EQ(port.SetPortName(row.name.c_str()), 0);
+        EXPECT_EQ(port.Open() == 0, row.kind == PortKind::SerialLine);
+        (void)port.Close();
+    }
+    std::filesystem::remove_all(dir);
+    close(master);
 }
 
 TEST(PtyLink, AWaitEndsWhenTheFarEndWritesOrHangsUpAndLastsItsTimeOtherwise) {

@@ -399,3 +399,81 @@ TEST(UpdateProcedure, WhatWasJudgedIsWhatGetsWritten) {
         EXPECT_TRUE(run.e.Ram() == reference.e.Ram()) << r.what;
     }
 }
+
+// Each row once ended in "done" with the handheld not as the file says, or failed only after
+// the erase, the same way on every run. Now every one is refused before anything is erased,
+// or fails in a way that says the update is unfinished.
+TEST(UpdateProcedure, NoWrongSuccessAndNoFailureAfterTheEraseThatTheFileForetold) {
+    const auto storeOs = [](Store store = {}) {
+        std::vector<uint8_t> image = OsWithStore().image;
+        LayStore(image, store);
+        UpdPlan plan;
+        plan.minor = 3;
+        plan.os = {{0, Slice(image, 0, 0x10000), {}}, {kOmg, Slice(image, kOmg, 0x1000), {}}};
+        return plan;
+    };
+    const auto stuck = [](uint32_t block) {
+        HandheldConfig config = LoaderRunning();
+        config.faults.stuckBlocks = {block};
+        return config;
+    };
+    UpdPlan ramOnly = SmallOs(11, true);
+    ramOnly.os.clear();
+    UpdPlan noVector = storeOs();
+    noVector.os.erase(noVector.os.begin());  // the OMG page alone: the vector stays the handheld's
+    UpdPlan storeOutside = storeOs(Store{.diskStart = 0x01000000});  // 0x11000000: the end
+    UpdPlan storeInUse = storeOs();
+    storeInUse.os[1].data[52] = 0x00;  // the OMG's chip count, which the store would write
+    struct Row {
+        const char* what;
+        UpdPlan plan;
+        HandheldConfig handheld;
+        bool advanced;
+        TResult code;
+        bool untouched;  // refused before the RAM store is erased
+    };
+    const Row rows[] = {
+        {"the heap header's block ignores writes", storeOs(), stuck(0x30000), false,
+         rc::RomVaultError, false},
+        {"the end-of-flash word's block ignores writes", storeOs(), stuck(0x3F0000), false,
+         rc::RomVaultError, false},
+        {"no OS sections in normal mode", ramOnly, LoaderRunning(), false, rc::NoOsInFile, true},
+        {"no OS and no RAM data in advanced mode", UpdPlan{}, HandheldConfig{}, true,
+         rc::NoOsInFile, true},
+        {"the reset vector left to a blank handheld", noVector, LoaderRunning(), false,
+         rc::BadResetVector, true},
+        {"a flash store starting at the end of the flash", storeOutside, LoaderRunning(), false,
+         rc::StoreOutsideFlash, true},
+        {"a store page the file fills", storeInUse, LoaderRunning(), false, rc::FlashStoreNotBlank,
+         true},
+    };
+    for (const Row& r : rows) {
+        Session run(r.plan, r.handheld, r.advanced);
+        const UpdateOutcome outcome = run.Go();
+        EXPECT_EQ(outcome.code, r.code) << r.what;
+        EXPECT_EQ(run.Untouched(), r.untouched) << r.what;
+        // After the erase the loader stays for the run that finishes the update.
+        EXPECT_EQ(run.e.manager->UpdateUnfinished(), !r.untouched) << r.what;
+    }
+
+    // Advanced mode installs the RAM data of a file without an OS, and says so.
+    Session run(ramOnly, HandheldConfig{}, true);
+    EXPECT_TRUE(run.Go().Done());
+    EXPECT_EQ(run.update.Facts().osSections, 0);
+    EXPECT_EQ(run.e.Flash(), run.flashBefore);
+    const auto& ram = ramOnly.ram[0];
+    EXPECT_TRUE(std::equal(ram.data.begin(), ram.data.end(), run.e.Ram().begin() + ram.address));
+}
+
+// Wherever the line dies before the first write, the user hears of a lost line, never of a
+// handheld of another kind.
+TEST(UpdateProcedure, ALineThatDiesBeforeTheWritesIsNoOtherHandheld) {
+    for (uint32_t n = 1; n < 12; ++n) {
+        HandheldConfig config;
+        config.faults.hangUpAfterPackets = n;
+        Session run(SmallOs(), config, true);
+        const UpdateOutcome outcome = run.Go();
+        EXPECT_FALSE(outcome.refused) << "the line dies after packet " << n;
+        EXPECT_FALSE(outcome.Done()) << "the line dies after packet " << n;
+    }
+}

@@ -33,25 +33,33 @@ struct RunResult {
     std::vector<uint8_t> ram;
     HandheldMode mode;  // where the handheld is left: its loader still running or not
     uint32_t packets;
+    uint32_t lineSpeed;  // what the handheld listens at afterwards
 };
 
 // One run of the whole update on a handheld of `config` whose memory is `before` (a fresh
 // one when empty).
-RunResult RunUpdate(const HandheldConfig& config, const RunResult* before, bool advanced,
-                    const char* file, std::optional<size_t> abortAtReport = {}) {
+RunResult RunUpdate(HandheldConfig config, const RunResult* before, bool advanced, const char* file,
+                    std::optional<size_t> abortAtReport = {}, bool highSpeed = false) {
+    if (before) config.lineSpeed = before->lineSpeed;
     Engine e(config);
     if (before) {
         e.Flash() = before->flash;
         e.Ram() = before->ram;
     }
     e.manager->Options().advancedMode = advanced;
+    e.manager->Options().highSpeed = highSpeed;
     e.callback.abortAtReport = abortAtReport;
     HastyUi ui;
     UpdateProcedure update(*e.manager, ui, file);
     const std::vector<uint8_t> loader = BuildBootletPrc();
     const auto size = static_cast<uint32_t>(loader.size());
     const UpdateOutcome outcome = update.Run("COM1", loader.data(), size, size);
-    return {outcome, e.Flash(), e.Ram(), e.handheld.Mode(), e.handheld.PacketsReceived()};
+    return {outcome,
+            e.Flash(),
+            e.Ram(),
+            e.handheld.Mode(),
+            e.handheld.PacketsReceived(),
+            e.handheld.LineSpeed()};
 }
 
 HandheldConfig InMode(HandheldMode mode, uint32_t hangUpAfter = 0) {
@@ -70,15 +78,18 @@ UpdPlan StoreOs() {
     return plan;
 }
 
-void CutShortAtEveryPacket(HandheldMode start, bool advanced) {
+// The next run is the one the tool advises: normal mode once the loader runs, at the speed
+// the user chooses, whatever speed the run cut short left the loader at.
+void CutShortAtEveryPacket(HandheldMode start, bool advanced, bool highSpeed = false) {
     const TempFile file(BuildUpd(StoreOs()));
-    const RunResult whole = RunUpdate(InMode(start), nullptr, advanced, file.Path());
+    const RunResult whole = RunUpdate(InMode(start), nullptr, advanced, file.Path(), {}, highSpeed);
     ASSERT_TRUE(whole.outcome.Done()) << whole.outcome.code;
     ASSERT_GT(whole.packets, 20u);
 
     for (uint32_t n = 1; n < whole.packets; ++n) {
         SCOPED_TRACE("the line dies after packet " + std::to_string(n));
-        const RunResult cut = RunUpdate(InMode(start, n), nullptr, advanced, file.Path());
+        const RunResult cut =
+            RunUpdate(InMode(start, n), nullptr, advanced, file.Path(), {}, highSpeed);
         if (cut.outcome.Done()) {
             // Only the goodbye was lost: the update itself is whole.
             EXPECT_EQ(cut.flash, whole.flash);
@@ -99,6 +110,10 @@ TEST(UpdateRecovery, NormalModeCutShortAtEveryPacketIsFinishedByTheNextRun) {
 
 TEST(UpdateRecovery, AdvancedModeCutShortAtEveryPacketIsFinishedByTheNextRun) {
     CutShortAtEveryPacket(HandheldMode::RomDebugger, true);
+}
+
+TEST(UpdateRecovery, AHighSpeedUpdateCutShortAtEveryPacketIsFinishedByTheNextRun) {
+    CutShortAtEveryPacket(HandheldMode::RomDebugger, true, true);
 }
 
 TEST(UpdateRecovery, AnAbortedFlashLeavesTheLoaderRunningForTheNextRun) {

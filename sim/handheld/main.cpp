@@ -14,6 +14,7 @@
 #include "sim/HandheldConfig.h"
 #include "sim/HandheldStore.h"
 #include "sim/PalmDatabase.h"
+#include "sim/PrintableText.h"
 
 namespace fs = std::filesystem;
 
@@ -248,10 +249,10 @@ int List(int argc, char** argv) {
                         palmdb::FourCcText(database.type).c_str(),
                         palmdb::FourCcText(database.creator).c_str(), database.attributes,
                         database.EntryCount(), static_cast<unsigned long long>(stored.fileSize),
-                        database.Name().c_str());
+                        Printable(database.Name()).c_str());
         }
         for (const DamagedFile& file : damaged) {
-            std::printf("%-10s damaged: %s\n", FolderName(folder), file.error.c_str());
+            std::printf("%-10s damaged: %s\n", FolderName(folder), Printable(file.error).c_str());
             damagedAny = true;
         }
     }
@@ -319,7 +320,7 @@ int DumpFile(const fs::path& path) {
     const uint8_t* header = bytes.data();
     using byteorder::GetBE32;
     std::printf("file: %s (%zu bytes)\n", path.string().c_str(), bytes.size());
-    std::printf("name: %s\n", database.Name().c_str());
+    std::printf("name: %s\n", Printable(database.Name()).c_str());
     std::printf("attributes: %s\n", AttributeText(database.attributes).c_str());
     std::printf("version: %u\n", database.version);
     std::printf("creation date: %s\n", DateText(database.creationDate).c_str());

@@ -10,6 +10,7 @@
 #include "base/PalmDesktopKeys.h"
 #include "sim/hotsync/ScratchWorld.h"
 #include "sim/hotsync/World.h"
+#include "testing/RegistryTree.h"
 
 namespace fs = std::filesystem;
 
@@ -58,21 +59,6 @@ void SetValue(const std::string& path, const std::string& name, uint32_t type,
     RegCloseKey(key);
 }
 
-void DeleteTree(const std::string& path) {
-    const HKEY key = Open(path);
-    if (!key) return;
-    char name[256];
-    for (;;) {
-        DWORD length = sizeof name;
-        if (RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        DeleteTree(path + "\\" + name);
-    }
-    RegCloseKey(key);
-    RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
-}
-
 std::vector<uint8_t> TextData(const std::string& text) {
     std::vector<uint8_t> data(text.begin(), text.end());
     data.push_back(0);
@@ -104,7 +90,7 @@ struct ScratchWorld::SavedKey {
 
     void Restore() const {
         if (!existed) {
-            DeleteTree(path);
+            DeleteRegistryTree(path);
             // The keys above it that the test made, innermost first; only while empty.
             for (auto it = made.rbegin(); it != made.rend(); ++it)
                 RegDeleteKeyA(HKEY_CURRENT_USER, it->c_str());

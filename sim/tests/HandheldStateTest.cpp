@@ -75,6 +75,50 @@ TEST(HandheldConfigText, RoundTripsEveryFieldAndKeepsKeysOfOtherTools) {
     EXPECT_EQ(untouched.osVersion, OsVersion{});
 }
 
+TEST(HandheldConfigText, WarnsOfEveryRepeatedKeyAndTakesTheLastValue) {
+    const struct {
+        const char* catches;
+        const char* text;
+        std::vector<std::string> warnings;
+        uint16_t hardwareId;
+    } rows[] = {
+        {"a known key twice: the last line counts",
+         "hwid=4\n# comment\nhwid=6\n",
+         {"key 'hwid' on line 3 was given on line 1 already; the last one counts"},
+         6},
+        {"blanks around the key do not hide a repetition",
+         "hwid=4\n  hwid = 7\nhwid=8\n",
+         {"key 'hwid' on line 2 was given on line 1 already; the last one counts",
+          "key 'hwid' on line 3 was given on line 1 already; the last one counts"},
+         8},
+        {"another tool's key twice: both lines are kept",
+         "owner=a\nowner=b\n",
+         {"key 'owner' on line 2 was given on line 1 already; both are kept"},
+         10},
+        {"keys differing in case are two keys", "hwid=4\nHWID=5\n", {}, 4},
+        {"a key with a control character is named safely",
+         "o\x1b[2Jx=1\no\x1b[2Jx=2\n",
+         {"key 'o\\x1B[2Jx' on line 2 was given on line 1 already; both are kept"},
+         10},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.catches);
+        HandheldConfig config;
+        std::string error;
+        std::vector<std::string> warnings;
+        ASSERT_TRUE(ReadConfigText(row.text, config, error, &warnings)) << error;
+        EXPECT_EQ(warnings, row.warnings);
+        EXPECT_EQ(config.hardwareId, row.hardwareId);
+    }
+    // A line that cannot be read is quoted as one printable line, however it was made.
+    HandheldConfig config;
+    std::string error;
+    EXPECT_FALSE(ReadConfigText("hwid=\x1b]0;owned\x07" + std::string(5000, 'x'), config, error));
+    EXPECT_EQ(error.find('\x1b'), std::string::npos) << error;
+    EXPECT_NE(error.find("hwid=\\x1B]0;owned\\x07xxx"), std::string::npos) << error;
+    EXPECT_LT(error.size(), 300u);
+}
+
 TEST(HandheldConfigText, ParsesOptionValuesAndRefusesBadOnes) {
     uint64_t n = 0;
     EXPECT_TRUE(ParseNumber("0x10C00000", n) && n == 0x10C00000);
@@ -281,6 +325,58 @@ TEST(HandheldStateDir, FailedSaveInAReadOnlyDirectoryKeepsTheOldFiles) {
     EXPECT_FALSE(saved);
     EXPECT_NE(error.find("flash.bin"), std::string::npos) << error;
     EXPECT_EQ(Snapshot(dir), before);
+}
+
+TEST(HandheldStateDir, ASaveGoesThroughALinkToTheFileItPointsAt) {
+    const struct {
+        const char* catches;
+        // Makes state/flash.bin lead to `image`, from inside `temp`.
+        std::function<void(const fs::path& temp)> link;
+    } rows[] = {
+        {"a link by absolute path",
+         [](const fs::path& temp) {
+             fs::create_symlink(temp / "disk" / "image", temp / "state" / "flash.bin");
+         }},
+        {"a link by relative path",
+         [](const fs::path& temp) {
+             fs::create_symlink("../disk/image", temp / "state" / "flash.bin");
+         }},
+        {"a link to a link",
+         [](const fs::path& temp) {
+             fs::create_symlink("image", temp / "disk" / "current");
+             fs::create_symlink(temp / "disk" / "current", temp / "state" / "flash.bin");
+         }},
+    };
+    TempDir temp;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.catches);
+        for (const char* dir : {"state", "disk"}) {
+            fs::remove_all(temp / dir);
+            fs::create_directories(temp / dir);
+        }
+        std::string error;
+        ASSERT_TRUE(SaveState(temp.Path() + "/state", Marked(0x11), error)) << error;
+        fs::rename(temp / "state" / "flash.bin", temp / "disk" / "image");
+        row.link(fs::path(temp.Path()));
+
+        ASSERT_TRUE(SaveState(temp.Path() + "/state", Marked(0x22), error)) << error;
+        EXPECT_TRUE(fs::is_symlink(temp / "state" / "flash.bin"));
+        Handheld loaded{HandheldConfig{}};
+        ASSERT_TRUE(LoadStateMemory(temp.Path() + "/state", loaded, error)) << error;
+        EXPECT_EQ(loaded.Memory().Flash(), Marked(0x22).Memory().Flash());
+        for (const char* dir : {"state", "disk"})
+            for (const auto& [name, kind] : Snapshot(temp / dir))
+                EXPECT_FALSE(name.ends_with(".tmp")) << dir << "/" << name << " left behind";
+    }
+
+    // A link that leads nowhere is refused, as at start, and nothing is written.
+    fs::remove(temp / "disk" / "image");
+    const auto before = Snapshot(temp / "state");
+    std::string error;
+    EXPECT_FALSE(SaveState(temp.Path() + "/state", Marked(0x33), error));
+    EXPECT_NE(error.find("flash.bin is a symbolic link to nothing"), std::string::npos) << error;
+    EXPECT_EQ(Snapshot(temp / "state"), before);
+    EXPECT_FALSE(fs::exists(temp / "disk" / "image"));
 }
 
 TEST(HandheldStateDir, SaveDoesNotWriteThroughALeftoverTemporary) {

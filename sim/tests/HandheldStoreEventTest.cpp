@@ -1,6 +1,8 @@
 // What the serial side does to the handheld's stores, and how it shows in the state directory
 // at the next save: the RAM-store erase and the flash store's set-up as the desktop performs
 // them, the files they take away, and the loader a reset finds installed.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -249,6 +251,42 @@ TEST(HandheldStoreChanges, AnEraseTakesWhatRamHeldThenAndTheUserNameAtTheSave) {
     ASSERT_TRUE(store.Write(StoreFolder::Ram, Database("Address DB"), error)) << error;
     ASSERT_TRUE(SaveState(dir.Path(), handheld, changes, error)) << error;
     EXPECT_EQ(Files(dir / "ram").size(), 3u);
+}
+
+TEST(HandheldStoreChanges, AnEraseTakesEveryEntryAsItStandsAndReportsASubdirectory) {
+    StateDir dir;
+    Populate(dir);
+    const fs::path ram = dir / "ram";
+    const fs::path outside = dir / "elsewhere";
+    fs::create_directories(outside / "folder");
+    std::ofstream(outside / "precious") << "somebody's";
+    fs::copy_file(ram / "Memo_DB.PDB", outside / "Memo.PDB");
+    fs::create_symlink(outside / "Memo.PDB", ram / "Linked.PDB");
+    fs::create_symlink(outside / "precious", ram / "to-file");
+    fs::create_symlink(outside / "folder", ram / "to-folder");
+    fs::create_symlink(outside / "gone", ram / "to-nothing");
+    ASSERT_EQ(mkfifo((ram / "pipe").c_str(), 0600), 0);
+    fs::create_directories(ram / "sub\x1b[2J");
+    std::ofstream(ram / "sub\x1b[2J" / "notes") << "kept";
+
+    StoreChanges changes;
+    EXPECT_EQ(NoteStoreEvent(dir.Path(), StoreEvent::RamStoreErased, changes),
+              std::vector<std::string>{(ram / "sub\\x1B[2J").string() +
+                                       " is a directory, not a database; the RAM-store erase "
+                                       "leaves it"});
+    // The desktop's erase is three blank writes: the directory is told of once.
+    EXPECT_TRUE(NoteStoreEvent(dir.Path(), StoreEvent::RamStoreErased, changes).empty());
+    // The HotSync side puts a link of its own where one was: newer than the erase, it stays.
+    fs::remove(ram / "to-file");
+    fs::create_symlink(outside / "restored", ram / "to-file");
+    std::string error;
+    ASSERT_TRUE(SaveState(dir.Path(), Handheld{HandheldConfig{}}, changes, error)) << error;
+
+    EXPECT_EQ(Files(ram), (std::set<std::string>{"sub\x1b[2J", "to-file"}));
+    EXPECT_EQ(Text(ram / "sub\x1b[2J" / "notes"), "kept");
+    // What the links led to lies outside the store and is nobody's to erase.
+    EXPECT_EQ(Text(outside / "precious"), "somebody's");
+    EXPECT_EQ(Files(outside), (std::set<std::string>{"Memo.PDB", "folder", "precious"}));
 }
 
 TEST(HandheldStoreChanges, AUserNameWrittenAfterTheEraseIsKept) {

@@ -280,22 +280,58 @@ TEST(PalmsimStateDir, RefusesWhatItCannotUseBeforeServingAndTouchesNothing) {
     }
 }
 
-TEST(PalmsimStateDir, ReadsTheFlashThroughALinkToARegularFile) {
+TEST(PalmsimStateDir, ReadsAndSavesThroughLinksToRegularFiles) {
     const fs::path base = TempDir("link");
     const RemovedAtEnd cleanup{base};
     std::string image(0x400000, '\xFF');
     image[0x1234] = 0x42;
     std::ofstream(base / "image.bin", std::ios::binary) << image;
+    std::ofstream(base / "shared.conf") << "hwid=4\n";
     fs::create_directories(base / "state");
     fs::create_symlink(base / "image.bin", base / "state" / "flash.bin");
+    fs::create_symlink("../shared.conf", base / "state" / "handheld.conf");
     {
-        Palmsim palmsim({"--no-pacing", "--state", (base / "state").string()});
+        Palmsim palmsim({"--no-pacing", "--hwid", "6", "--state", (base / "state").string()});
         ASSERT_FALSE(palmsim.Device().empty());
         EXPECT_EQ(palmsim.Stop(SIGTERM), 0);
     }
-    // What was read is what is saved; the file behind the link is somebody's and left alone.
-    EXPECT_EQ(Text(base / "state" / "flash.bin"), image);
+    // The links stay, and the files behind them hold the state: a plain file in a link's place
+    // would leave the file the link's owner reads holding the old one.
+    EXPECT_TRUE(fs::is_symlink(base / "state" / "flash.bin"));
+    EXPECT_TRUE(fs::is_symlink(base / "state" / "handheld.conf"));
     EXPECT_EQ(Text(base / "image.bin"), image);
+    EXPECT_EQ(Count(Text(base / "shared.conf"), "\nhwid=6\n"), 1u) << Text(base / "shared.conf");
+}
+
+TEST(PalmsimStateDir, NamesRepeatedKeysAndQuotesWhatItCannotReadPrintably) {
+    const struct {
+        const char* catches;
+        const char* config;
+        int status;  // 0 served and saved, 2 refused
+        const char* says;
+    } rows[] = {
+        {"a key given twice", "hwid=6\nbattery=50\nhwid=7\n", 0,
+         "handheld.conf: key 'hwid' on line 3 was given on line 1 already; the last one counts"},
+        {"a line that would retitle the reader's terminal", "hwid=\x1b]0;owned\x07\n", 2,
+         "cannot read 'hwid=\\x1B]0;owned\\x07'"},
+    };
+    const fs::path base = TempDir("repeated");
+    const RemovedAtEnd cleanup{base};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.catches);
+        const fs::path dir = base / "state";
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        std::ofstream(dir / "handheld.conf") << row.config;
+        const auto palmsim =
+            StartWithErrorsIn({"--no-pacing", "--state", dir.string()}, base / "errors");
+        EXPECT_EQ(palmsim->Device().empty(), row.status != 0);
+        EXPECT_EQ(palmsim->Stop(row.status == 0 ? SIGTERM : 0), row.status);
+        const std::string errors = Text(base / "errors");
+        EXPECT_NE(errors.find(row.says), std::string::npos) << errors;
+        EXPECT_EQ(Count(errors, "\n"), 1u) << errors;
+        EXPECT_EQ(errors.find('\x1b'), std::string::npos) << errors;
+    }
 }
 
 TEST(PalmsimStateDir, WarnsOfUnknownKeysAndWritesThemBack) {

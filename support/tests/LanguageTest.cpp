@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/ResourceModule.h"
+#include "base/ResourceModuleEdge.h"
 #include "base/StringTable.h"
 #include "base/Stringmgr.h"
 #include "support/Forms.h"
@@ -18,6 +18,12 @@
 namespace {
 
 using Names = std::vector<std::string>;
+
+// The resource module in force, and the program's own, as the wizard's texts and forms see them.
+ResourceModuleEdge& Resources() {
+    static const auto modules = MakeResourceModuleEdge();
+    return *modules;
+}
 
 TEST(Language, KeywordMapHoldsTheFourWords) {
     const auto& keywords = LanguageKeywords();
@@ -124,7 +130,7 @@ TEST(Language, WithoutAModuleTheProgramsOwnTextsStay) {
     CountingForm form;
     for (const Names& parameters : {Names{}, Names{"GERMAN"}, Names{"french", "-H"}}) {
         selector.SelectLanguage(parameters);
-        EXPECT_EQ(ResourceModule(), ProgramResourceModule());
+        EXPECT_EQ(Resources().Current(), Resources().Program());
         EXPECT_STREQ(StringManager().GetString(1000), "SUCCESS");
     }
     EXPECT_EQ(selector.LoadNewResourceModule(lang::German), nullptr);
@@ -141,19 +147,19 @@ TEST(Language, ModuleInForceUntilReleasedAndEachLoadReleasesTheLast) {
         selector.SelectLanguage(Names{"-h", "german"});
         EXPECT_EQ(held, Names{"C:\\Kit\\Kestrelup.DE"});  // the two-letter name served
         EXPECT_EQ(form.reads, 1);
-        void* first = ResourceModule();
-        EXPECT_NE(first, ProgramResourceModule());
+        void* first = Resources().Current();
+        EXPECT_NE(first, Resources().Program());
         EXPECT_NE(selector.LoadNewResourceModule(lang::German), nullptr);
         EXPECT_EQ(held.size(), 1u);  // the first load was given back
         EXPECT_EQ(selector.LoadNewResourceModule(lang::French), nullptr);
-        EXPECT_EQ(ResourceModule(), first);  // a failed load changes nothing
+        EXPECT_EQ(Resources().Current(), first);  // a failed load changes nothing
         selector.ReleaseLanguageModule();
         EXPECT_TRUE(held.empty());
-        EXPECT_EQ(ResourceModule(), ProgramResourceModule());
+        EXPECT_EQ(Resources().Current(), Resources().Program());
         EXPECT_NE(selector.LoadNewResourceModule(lang::German), nullptr);
     }
     EXPECT_TRUE(held.empty());  // the selector gives its module back when it goes
-    EXPECT_EQ(ResourceModule(), ProgramResourceModule());
+    EXPECT_EQ(Resources().Current(), Resources().Program());
 }
 
 }  // namespace

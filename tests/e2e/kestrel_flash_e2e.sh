@@ -108,7 +108,7 @@ normal)
   flash "$upd"
   stop_sim
   expect_end 1 "error -1: Error : -1"
-  expect_said "the flash store behind it holds what this update did not write"
+  expect_said "The flash store behind the OS holds what this update would not write"
   ;;
 noise)
   # Altered and lost bytes both ways; the link's retries must absorb them. With this seed a
@@ -260,7 +260,7 @@ os 0 pattern 1 0x1000
 os 0x3F0000 pattern 2 0x10000'
   start_sim --no-pacing --loader-running
   flash "$work/big.upd"
-  expect_end 1 "kestrel-flash flash: The update you are trying to install is too big to fit in your device's flash memory. (the OS needs 4194305 bytes, the flash holds 4194304)"
+  expect_end 1 "kestrel-flash flash: The update you are trying to install is too big to fit in your device's flash memory. (the OS needs 4194305 bytes, the flash holds 4194304: Intel 0x8897)"
   stop_sim
   image untouched
   start_sim --no-pacing --loader-running
@@ -286,6 +286,85 @@ device)
   flash --advanced "$upd"
   stop_sim
   expect_end 1 "kestrel-flash flash: This program is only to be used with a Halvex device. (the handheld reports device type 1)"
+  ;;
+store-unchecked)
+  # A block that ignores programming under the flash store's header (0x42000), then under
+  # the end-of-flash word: the finalisation reads back what it wrote, and a store that did not
+  # take is no "Done"; the loader stays for the rerun.
+  for block in 0x40000 0x3F0000; do
+    rm -rf "$work/state"
+    start_sim --no-pacing --loader-running --fault stuck-block=$block
+    flash "$upd"
+    stop_sim
+    expect_end 1 "error -309: Error finalizing RomVault structures"
+    expect_said "holds an unfinished update and its loader keeps running"
+  done
+  ;;
+no-os)
+  # RAM data alone: normal mode has nothing to write and touches nothing; advanced mode
+  # installs the RAM data and does not claim a new OS.
+  describe ramonly 'device 11
+minor 4
+ram 0x20000 pattern 4 100'
+  start_sim --no-pacing --loader-running
+  flash "$work/ramonly.upd"
+  stop_sim
+  expect_end 1 "error -314: Update file holds no OS"
+  image untouched
+  rm -rf "$work/state"
+  start_sim --no-pacing
+  flash --advanced "$work/ramonly.upd"
+  stop_sim
+  expect_end 0 "Done: the file holds no OS; its RAM data is installed."
+  image advanced "$work/ramonly.upd"
+  ;;
+high-speed-stranded)
+  # The line dies mid-flash at 115200 bit/s, so the loader stays at that speed: the advised
+  # rerun, at the speed a run starts at, finds it there and finishes the update.
+  start_sim --no-pacing --loader-running --fault hangup=30
+  flash --high-speed "$upd"
+  stop_sim
+  expect_end 1 "error -1200: Connection Lost"
+  expect_said "holds an unfinished update and its loader keeps running"
+  start_sim --no-pacing
+  flash "$upd"
+  stop_sim
+  expect_end 0 "$done_line"
+  image normal "$upd"
+  ;;
+foretold)
+  # What the file alone, or the file and the handheld, show of the flash store's set-up is
+  # judged before the RAM store is erased: a reset vector the file leaves to a blank
+  # handheld, a store start outside the flash, a store page the file fills.
+  describe novector 'minor 3
+os 0x10000 pattern 2 0x1000'
+  "$mkupd" --help 2>&1 | sed -n '/^device 11$/,$p' >"$work/outside.txt"
+  sed -e 's/^set32 0x2003E .*/set32 0x2003E 0x11000000/' "$work/outside.txt" >"$work/o.txt"
+  "$mkupd" "$work/o.txt" "$work/outside.upd" || fail "mkupd outside"
+  sed -e 's/^fill 0x20034 124 0xFF.*/fill 0x20036 122 0xFF/' "$work/outside.txt" >"$work/u.txt"
+  "$mkupd" "$work/u.txt" "$work/inuse.upd" || fail "mkupd inuse"
+  while read -r file line; do
+    rm -rf "$work/state"
+    start_sim --no-pacing --loader-running
+    flash "$work/$file.upd"
+    stop_sim
+    expect_end 1 "$line"
+    grep -q "unfinished update" "$work/flash.err" && fail "$file: a rerun was advised"
+    image untouched
+  done <<'FILES'
+novector error -4003: the OS's reset vector points outside the flash
+outside error -4004: the flash store lies outside the flash
+inuse error -1: Error : -1
+FILES
+  ;;
+hwid-hangup)
+  # The line dies as the loader is asked for its hardware id: a lost line, not a handheld of
+  # another maker.
+  start_sim --no-pacing --fault hangup=6
+  flash --advanced "$upd"
+  stop_sim
+  expect_end 1 "error -1200: Connection Lost"
+  grep -q "Halvex" "$work/flash.err" && fail "a dead line was taken for another handheld"
   ;;
 *)
   fail "no such case"

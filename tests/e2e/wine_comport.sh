@@ -1,39 +1,13 @@
 #!/usr/bin/env bash
 # The Win32 serial device under Wine, on a real line: a pseudo-terminal whose far end is a
 # small peer, mapped into the Wine prefix as COM7. The peer checks the packet the program
-# sends and the line settings it made, and answers with its verdict.
+# sends and the line settings it made, and answers with its verdict. The program is also told
+# of a port that does not exist.
 # Usage: wine_comport.sh PATH/TO/commport_wine_test.exe
 set -euo pipefail
-exe=$1
-root=$(cd "$(dirname "$0")/../.." && pwd)
-source "$root/scripts/wine-env.sh"
-"$root/scripts/wine-prefix.sh" >/dev/null
-
-com=com7
-link=$WINEPREFIX/dosdevices/$com
-work=$(mktemp -d)
-peer_pid=
-
-cleanup() {
-  set +e
-  if [ -n "$peer_pid" ]; then
-    kill "$peer_pid" 2>/dev/null
-    wait "$peer_pid" 2>/dev/null
-  fi
-  # Only take the mapping away if it is still the one we made.
-  if [ -L "$link" ] && [ "$(readlink "$link")" = "$(cat "$work/slave" 2>/dev/null)" ]; then
-    rm -f "$link"
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# One user of COM7 at a time in the shared prefix.
-exec 9>"$WINEPREFIX/.kestrel-$com.lock"
-flock -w 240 9
-
-python3 - "$work/slave" <<'PEER' &
-import fcntl, os, select, sys, termios, time
+export KESTREL_WINE_NOPORT=199
+exec "$(dirname "$0")/../../scripts/wine-com-peer" "$1" <<'PEER'
+import select, time
 
 def crc16(data):
     crc = 0
@@ -48,15 +22,6 @@ def packet(pid, ptype, body):
     head += bytes([sum(head) & 0xFF])
     c = crc16(head + body)
     return head + body + bytes([c >> 8, c & 0xFF])
-
-master, slave = os.openpty()
-# Make the line our own controlling terminal, so no Wine process can take it as theirs and
-# be hung up when we go.
-os.setsid()
-fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
-with open(sys.argv[1] + ".tmp", "w") as f:
-    f.write(os.ttyname(slave))
-os.rename(sys.argv[1] + ".tmp", sys.argv[1])
 
 buf = b""
 deadline = time.time() + 240
@@ -91,10 +56,3 @@ os.write(master, answer[6:])
 while True:  # keep the line up until we are told to go
     time.sleep(1)
 PEER
-peer_pid=$!
-
-for _ in $(seq 100); do [ -f "$work/slave" ] && break; sleep 0.1; done
-[ -f "$work/slave" ] || { echo "peer did not start"; exit 1; }
-ln -sfn "$(cat "$work/slave")" "$link"
-
-KESTREL_WINE_COM=COM7 KESTREL_WINE_NOPORT=199 "$root/scripts/wine-run" "$exe"

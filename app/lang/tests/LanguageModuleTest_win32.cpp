@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/lang/tests/TranslationRows.h"
-#include "base/ResourceModule.h"
+#include "base/ResourceModuleEdge.h"
 #include "base/ResultCodes.h"
 #include "base/Stringmgr.h"
 #include "support/Forms.h"
@@ -23,6 +23,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
+
+// The resource module in force, and the program's own, as the wizard's texts and forms see them.
+ResourceModuleEdge& Resources() {
+    static const auto modules = MakeResourceModuleEdge();
+    return *modules;
+}
 
 // The German table as LoadStringA hands it out in a Western code page; false when a
 // character has no place there.
@@ -83,7 +89,7 @@ protected:
     // Whether a module is in force that says `lost` for a lost connection (plain ASCII in
     // every language, so whatever the code page).
     static bool InForce(const char* lost) {
-        return ResourceModule() != ProgramResourceModule() &&
+        return Resources().Current() != Resources().Program() &&
                std::string(StringManager().GetString(1501)) == lost;
     }
     static bool GermanInForce() { return InForce("Verbindung verloren"); }
@@ -123,7 +129,7 @@ TEST_F(LanguageModule, WithoutAModuleEnglishStays) {
     CountingForm form;
     for (const Names& parameters : {Names{}, Names{"GERMAN"}, Names{"French", "x.upd"}}) {
         selector_->SelectLanguage(parameters);
-        EXPECT_EQ(ResourceModule(), ProgramResourceModule());
+        EXPECT_EQ(Resources().Current(), Resources().Program());
         EXPECT_STREQ(ErrorText(0), "SUCCESS");
     }
     EXPECT_EQ(form.reads, 0);
@@ -147,12 +153,12 @@ TEST_F(LanguageModule, LoadingAgainReleasesTheEarlierModule) {
     ASSERT_NE(first, nullptr);
     void* second = selector_->LoadNewResourceModule(lang::German);
     ASSERT_NE(second, nullptr);
-    EXPECT_EQ(ResourceModule(), second);
+    EXPECT_EQ(Resources().Current(), second);
     EXPECT_TRUE(GermanInForce());
     EXPECT_TRUE(first == second || !Mapped(first));
     selector_->ReleaseLanguageModule();
     EXPECT_FALSE(Mapped(second));
-    EXPECT_EQ(ResourceModule(), ProgramResourceModule());
+    EXPECT_EQ(Resources().Current(), Resources().Program());
     EXPECT_STREQ(ErrorText(0), "SUCCESS");
 }
 
@@ -162,7 +168,7 @@ TEST_F(LanguageModule, EveryTranslatedTextComesBackExactly) {
     const bool western = GetACP() == 1252;
     for (const TTranslation& translation : kTranslations) {
         selector_->SelectLanguage(Names{translation.language});
-        ASSERT_NE(ResourceModule(), ProgramResourceModule()) << translation.language;
+        ASSERT_NE(Resources().Current(), Resources().Program()) << translation.language;
         int compared = 0;
         for (const TStringRow& row : std::span(translation.table.rows, translation.table.count)) {
             std::string expected;
