@@ -220,9 +220,11 @@ void TUploadForm::Upload() {
     ui_.SetText(IDC_UPLOAD_GROUP, ui_.String(sid::UploadingFlash));
     ui_.ProcessMessages();
     if (result == rc::Success) {
-        // After a failure here the link stays open: Back and Cancel close it.
+        // After a failure here the link stays open: Back and Cancel close it. A lost line is
+        // closed at once: Upload reaches the loader again, where the handheld left it.
         result = procedure.Write().code;
-        if (result == rc::Success) (void)link_.Disconnect();
+        if (result == rc::Success || (result == rc::ConnectionLost && !advanced))
+            (void)link_.Disconnect();
     }
     ui_.ProcessMessages();
     uploading_ = false;

@@ -158,6 +158,10 @@ UpdateOutcome UpdateProcedure::Connect(const char* port, const uint8_t* loader, 
         if (r) return UpdateOutcome::Code(r);
     }
 
+    return ReachLoader();
+}
+
+UpdateOutcome UpdateProcedure::ReachLoader() {
     if (const TResult r = Wait(
             UpdateStage::WaitingForLoader, [&] { return manager_.StartLoader(); },
             LoaderMayAnswerLater))
@@ -165,7 +169,16 @@ UpdateOutcome UpdateProcedure::Connect(const char* port, const uint8_t* loader, 
     return ReadHandheld();
 }
 
-UpdateOutcome UpdateProcedure::TakeConnectedLoader() { return ReadHandheld(); }
+UpdateOutcome UpdateProcedure::TakeConnectedLoader() {
+    if (manager_.IsConnected()) return ReadHandheld();
+    // The link an earlier attempt lost (the line died, the handheld was restarted): the loader
+    // is looked for again on the same port, at either speed it may have been left at.
+    if (!manager_.Port()) return UpdateOutcome::Code(rc::NoEngine);
+    const std::string port = manager_.Port()->PortName();
+    ui_.Progress(UpdateStage::OpeningPort);
+    if (const TResult r = manager_.OpenPort(port.c_str())) return UpdateOutcome::Code(r);
+    return ReachLoader();
+}
 
 UpdateOutcome UpdateProcedure::ReadHandheld() {
     if (!manager_.IsConnected()) return UpdateOutcome::Code(rc::NotConnected);

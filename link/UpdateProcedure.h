@@ -126,7 +126,8 @@ public:
     [[nodiscard]] UpdateOutcome Connect(const char* port, const uint8_t* loader,
                                         uint32_t loaderSize, uint32_t loaderBufferSize);
     // For a front end that reached the loader on its own (the wizard's earlier pages): the
-    // handheld's flash, device and line speed are read, as Connect reads them.
+    // handheld's flash, device and line speed are read, as Connect reads them. A link lost
+    // since (an attempt whose line died) is reached again on the same port.
     [[nodiscard]] UpdateOutcome TakeConnectedLoader();
     // With the loader connected: the battery (normal mode), the file (when CheckFile did not
     // judge it), the handheld's kind, that the OS fits and can be flashed in whole blocks,
@@ -149,6 +150,8 @@ private:
     // Repeats `attempt` while it fails with a code `retry` accepts and the UI keeps waiting.
     template <typename Attempt, typename Retry>
     [[nodiscard]] TResult Wait(UpdateStage stage, Attempt attempt, Retry retry);
+    // Waits for the loader on the open port, then reads the handheld.
+    [[nodiscard]] UpdateOutcome ReachLoader();
     // Reads what the loader tells of the handheld and reports it.
     [[nodiscard]] UpdateOutcome ReadHandheld();
     // Whether every RAM section lies in the handheld's RAM.

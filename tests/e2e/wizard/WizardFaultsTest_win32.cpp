@@ -397,6 +397,35 @@ TEST_F(Faults, TheLineDropsDuringTheFlashAndASecondAttemptCompletes) {
     desk.ExpectFlash("advanced", "good");
 }
 
+// At 115200 bit/s (-H) the line dies in the middle of the flash, and the loader stays at that
+// speed. The handheld restarted with its loader still running, the user goes back to the
+// HotSync page and on: its connection finds the loader where the line left it, without a
+// reset, and the second attempt completes the update.
+TEST_F(Faults, TheLineDiesAtHighSpeedAndASecondAttemptFindsTheLoaderThere) {
+    desk_ = std::make_unique<Desk>("faults-high-speed", 1);
+    Desk& desk = *desk_;
+    desk.PutUpdate("good");
+    desk.StartHandheld("--mode os --no-pacing --fault hangup=24");
+    desk.StartWizard("-H");
+    NormalRoadToUpload();
+    desk.driver.Answer("OK", "RAM update not supported in Normal Mode");
+    ExpectBox("COM Error", kConnectionLostText, "OK", seconds(45));
+    ExpectUploadPage(kUploadReady);
+
+    desk.StartHandheld("--mode loader --no-pacing");
+    Press(kUploadPage, Id(IDC_PAGE_BACK));
+    WaitPage(kHotSyncPage);
+    desk.PressHotSync();
+    WaitNext(kHotSyncPage, seconds(60));
+    Press(kHotSyncPage, Id(IDC_PAGE_NEXT));
+    desk.driver.Answer("OK", "RAM update not supported in Normal Mode");
+    WaitNext(kUploadPage, kFlashWait);
+    ExpectUploadPage(kUploadComplete);
+    Press(kUploadPage, Id(IDC_PAGE_CANCEL));
+    desk.WaitWizardEnd();
+    desk.ExpectFlash("normal", "good");
+}
+
 // A file whose OS section does not match its checksum, chosen by the search (which reads only
 // the device code): the file-error box comes before the RAM store is erased.
 TEST_F(Faults, ADamagedFileIsRefusedBeforeAnythingIsErased) {
