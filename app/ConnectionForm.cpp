@@ -54,7 +54,8 @@ TConnectionForm::TConnectionForm(PageUi& ui, const win32_cfg_type& settings, TPi
       settings_(settings),
       link_(link),
       hotSync_(hotSync),
-      probePort_(std::move(probePort)) {}
+      probePort_(std::move(probePort)),
+      cursor_(ui, IDC_CONN_PAINTBOX) {}
 
 void TConnectionForm::Create() {
     bool extraUsable = false;
@@ -72,8 +73,7 @@ void TConnectionForm::Create() {
 }
 
 void TConnectionForm::Activate() {
-    ui_.SetVisible(IDC_CONN_PAINTBOX, true);
-    ui_.StartTimer(Blink, kBlinkMs);
+    cursor_.Start();
     // Started for this page alone: only the pages are in sight.
     if (settings_.directMode) ui_.HideMain();
     Enter(State::Ready);
@@ -95,13 +95,9 @@ void TConnectionForm::Enter(State state) {
     if (state == State::Passed) ui_.Beep();
 }
 
-void TConnectionForm::Timer(int timer) {
-    if (timer != Blink) return;
-    ++blinks_;
-    ui_.DrawCursor(IDC_CONN_PAINTBOX, blinks_ % 2 == 1);
-}
+void TConnectionForm::Timer(int timer) { cursor_.Tick(timer); }
 
-void TConnectionForm::Hidden() { ui_.StopTimer(Blink); }
+void TConnectionForm::Hidden() { cursor_.Stop(); }
 
 void TConnectionForm::Command(int control) {
     switch (control) {

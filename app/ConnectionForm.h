@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "app/BlinkingCursor.h"
 #include "app/PageUi.h"
 
 struct win32_cfg_type;
@@ -14,8 +15,8 @@ class TPilotManager;
 class TConnectionForm final : public PageLogic {
 public:
     enum class State { Ready, Testing, Passed };
-    enum Timer : int { Blink = 1 };
-    static constexpr unsigned kBlinkMs = 250;
+    enum Timer : int { Blink = BlinkingCursor::kTimer };
+    static constexpr unsigned kBlinkMs = BlinkingCursor::kMs;
     // How far COM 1 to COM 4 move left to make room for COM 5 to COM 8.
     static constexpr int kExtraPortsShift = -25;
 
@@ -33,7 +34,7 @@ public:
     void CloseBox() override;
 
     State Current() const { return state_; }
-    int Blinks() const { return blinks_; }
+    int Blinks() const { return cursor_.Blinks(); }
 
 private:
     void Test();
@@ -47,7 +48,7 @@ private:
     THotSyncManager& hotSync_;
     std::function<int(int)> probePort_;
     State state_ = State::Ready;
-    int blinks_ = 0;  // kept across visits
+    BlinkingCursor cursor_;
 };
 
 // `pattern` with its first "%d" made `code` and its first "%s" made `text`.

@@ -3,18 +3,11 @@
 #include "app/PageControls.h"
 #include "app/WizardFlow.h"
 
-void TResetForm::Activate() {
-    ui_.SetVisible(IDC_RESET_PAINTBOX, true);
-    ui_.StartTimer(Blink, kBlinkMs);
-}
+void TResetForm::Activate() { cursor_.Start(); }
 
-void TResetForm::Timer(int timer) {
-    if (timer != Blink) return;
-    ++blinks_;
-    ui_.DrawCursor(IDC_RESET_PAINTBOX, blinks_ % 2 == 1);
-}
+void TResetForm::Timer(int timer) { cursor_.Tick(timer); }
 
-void TResetForm::Hidden() { ui_.StopTimer(Blink); }
+void TResetForm::Hidden() { cursor_.Stop(); }
 
 void TResetForm::Command(int control) {
     switch (control) {

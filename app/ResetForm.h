@@ -2,14 +2,16 @@
 // serial mode and shows the blinking cursor they should then see on its screen.
 #pragma once
 
+#include "app/BlinkingCursor.h"
+#include "app/PageControls.h"
 #include "app/PageUi.h"
 
 class TResetForm final : public PageLogic {
 public:
-    enum Timer : int { Blink = 1 };
-    static constexpr unsigned kBlinkMs = 250;
+    enum Timer : int { Blink = BlinkingCursor::kTimer };
+    static constexpr unsigned kBlinkMs = BlinkingCursor::kMs;
 
-    explicit TResetForm(PageUi& ui) : ui_(ui) {}
+    explicit TResetForm(PageUi& ui) : ui_(ui), cursor_(ui, IDC_RESET_PAINTBOX) {}
 
     void Activate() override;
     void Command(int control) override;
@@ -19,5 +21,5 @@ public:
 
 private:
     PageUi& ui_;
-    int blinks_ = 0;  // its own, kept across visits
+    BlinkingCursor cursor_;  // its own, its count kept across visits
 };
