@@ -31,6 +31,28 @@ constexpr FileErrorRow kFileErrors[] = {
     {0, sid::FileReadFailed, sid::RomErrorCaption, true},
 };
 
+// The judgement of a named file as this page's boxes.
+class ChoiceUi final : public UpdateUi {
+public:
+    explicit ChoiceUi(PageUi& ui) : ui_(ui) {}
+    void Progress(UpdateStage) override {}
+    bool Ask(UpdateQuestion, const UpdateFacts&) override {
+        return ui_.Ask(sid::DeviceMismatch, sid::DeviceMismatchCaption,
+                       mb::OkCancel | mb::IconExclamation) == mb::IdOk;
+    }
+    void Refuse(UpdateRefusal refusal, const UpdateFacts&) override {
+        // A file for another model that the user declined: the question said it all.
+        if (refusal == UpdateRefusal::FileNotForHalvex)
+            ui_.Ask(sid::FileNotForHalvex, sid::FileNotForHalvexCaption, mb::Ok | mb::IconStop);
+    }
+    void ReportHandheld(const UpdateFacts&) override {}
+    bool KeepWaiting(UpdateStage) override { return false; }
+    bool StopRequested() override { return false; }
+
+private:
+    PageUi& ui_;
+};
+
 // Whether the name's last part carries an extension.
 bool HasExtension(const std::string& path) {
     const auto slash = path.find_last_of("\\/");
@@ -77,23 +99,16 @@ void TBrowseForm::Browse() {
 
 void TBrowseForm::Next() {
     const std::string path = ui_.GetText(IDC_BROWSE_EDIT);
-    const TResult code = VerifyUpdateFile(path.c_str());
-    if (code == rc::Success) {
-        // All 16 bits: 267 is no device 11.
-        const uint16_t device = IMGDevice(path.c_str());
-        if (!IsSupportedDevice(device)) {
-            ui_.Ask(sid::FileNotForHalvex, sid::FileNotForHalvexCaption, mb::Ok | mb::IconStop);
-            return;
-        }
-        // In advanced mode the handheld is not asked; in normal mode it is the one connected.
-        if (!settings_.advancedMode && !DeviceMatches(link_.DeviceType(), device) &&
-            ui_.Ask(sid::DeviceMismatch, sid::DeviceMismatchCaption,
-                    mb::OkCancel | mb::IconExclamation) != mb::IdOk)
-            return;
+    ChoiceUi choiceUi(ui_);
+    const UpdateOutcome judged =
+        JudgeChosenFile(path.c_str(), settings_.advancedMode, link_.DeviceType(), choiceUi);
+    if (judged.Done()) {
         settings_.updateFile = path;
         ui_.SendShowPage(page::Upload);
         return;
     }
+    if (judged.refused) return;
+    const TResult code = judged.code;
     for (const FileErrorRow& row : kFileErrors) {
         if (row.code != code && row.code != 0) continue;
         if (row.filled)

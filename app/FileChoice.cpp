@@ -35,7 +35,8 @@ void ChooseUpdateFile(PageUi& ui, win32_cfg_type& settings, TPilotManager& link,
         const std::string path = world.programDirectory + listed.Get(i) + ".upd";
         if (device == kTracedDevice) PrintMessage(2, "Checking file: %s", path.c_str());
         // A file that cannot be read gives no device code and is dropped like the others.
-        if (world.deviceOf(path) == device) names.push_back(listed.Get(i));
+        if (ChosenWithoutAsking(static_cast<uint8_t>(device), world.deviceOf(path)))
+            names.push_back(listed.Get(i));
     }
 
     const auto take = [&](const std::string& name) {

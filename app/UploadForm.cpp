@@ -64,7 +64,7 @@ constexpr ErrorBoxRow kErrorBoxes[] = {
 class PageUpdateUi final : public UpdateUi {
 public:
     PageUpdateUi(PageUi& ui, const GuiCallback& callback) : ui_(ui), callback_(callback) {}
-    void Progress(UpdateStage) override {}
+    void Progress(UpdateStage stage) override { stage_ = stage; }
     bool Ask(UpdateQuestion question, const UpdateFacts&) override {
         // A file for another model was agreed to where it was chosen.
         if (question == UpdateQuestion::FlashOtherDevice) return true;
@@ -87,13 +87,23 @@ public:
             if (box.refusal == refusal) ui_.Ask(box.text, box.caption, mb::Ok | mb::IconStop);
     }
     void ReportHandheld(const UpdateFacts&) override {}
-    bool KeepWaiting(UpdateStage) override { return false; }
+    // The loader is offered until the handheld's ROM takes it or the user gives up; every
+    // other wait is one attempt here.
+    bool KeepWaiting(UpdateStage stage) override {
+        if (stage != UpdateStage::SendingLoader) return false;
+        ui_.ProcessMessages();
+        return !callback_.Aborted();
+    }
     // An abort the user confirmed while the file was judged stops it before the erase.
     bool StopRequested() override { return callback_.Aborted(); }
+
+    // The stage the procedure was at last.
+    UpdateStage Stage() const { return stage_; }
 
 private:
     PageUi& ui_;
     const GuiCallback& callback_;
+    UpdateStage stage_ = UpdateStage::OpeningPort;
 };
 
 }  // namespace
@@ -162,66 +172,67 @@ void TUploadForm::Upload() {
     const bool advanced = settings_.advancedMode;
     // The engine scales its progress and chooses the RAM part by the mode.
     link_.Options().advancedMode = advanced;
-    TResult result = rc::Success;
+    PageUpdateUi updateUi(ui_, callback_);
+    UpdateProcedure procedure(link_, updateUi, settings_.updateFile);
+    UpdateOutcome outcome;
     if (advanced) {
         ui_.SetText(IDC_UPLOAD_GROUP, ui_.String(sid::UploadingLoader));
         ui_.ProcessMessages();
-        if (const TResult sent = SendLoader(); sent == rc::UserAbort) {
+        outcome = SendLoader(procedure);
+        const bool sending = updateUi.Stage() != UpdateStage::WaitingForLoader;
+        if (outcome.code == rc::UserAbort && sending) {
             // The user gave up waiting for the handheld's ROM: that is what is said.
             ui_.Ask(sid::UploadAborted, sid::UploadAbortedCaption, mb::Ok | mb::IconExclamation);
             Failed();
             return;
-        } else if (sent != rc::Success) {
+        }
+        if (!outcome.Done() && sending) {
             ui_.Ask(sid::LoaderUploadFailed, sid::LoaderUploadFailedCaption, mb::Ok | mb::IconStop);
             Failed();
             return;
         }
-        result = link_.StartLoader();
-        // A loader that did not come up leaves no device type either; that is what is said.
-        if (!IsSupportedDevice(link_.DeviceType())) {
+        if (!outcome.Done() && outcome.code != rc::UserAbort) {
+            // A loader that did not come up leaves no device type either; that is what is said.
             ui_.Ask(sid::UnsupportedHandheld, sid::UnsupportedHandheldCaption,
                     mb::Ok | mb::IconStop);
             (void)link_.Disconnect();
             Failed();
             return;
         }
+    } else {
+        outcome = procedure.TakeConnectedLoader();
     }
 
-    PageUpdateUi updateUi(ui_, callback_);
-    UpdateProcedure procedure(link_, updateUi, settings_.updateFile);
-    if (result == rc::Success) {
-        // The whole file, the flash it needs and the RAM data, judged before anything on the
-        // handheld is erased.
-        UpdateOutcome outcome = procedure.TakeConnectedLoader();
-        if (outcome.Done()) outcome = procedure.CheckHandheld();
-        if (outcome.refused) {
-            (void)link_.Disconnect();
-            Failed();
-            return;
-        }
-        if (outcome.code == rc::UserAbort && callback_.Aborted()) {
-            // Aborted before anything was erased: the handheld is as it was, and the user may
-            // start again.
-            ui_.Ask(sid::UploadAborted, sid::UploadAbortedCaption, mb::Ok | mb::IconExclamation);
-            Enter(State::Ready);
-            return;
-        }
-        if (outcome.code == rc::UserAbort) {
-            // The user would rather not have the flash alone: the program ends.
-            callback_.RequestAbort();
-            uploading_ = false;
-            (void)link_.Disconnect();
-            Cancel();
-            return;
-        }
-        result = outcome.code;
+    // The whole file, the flash it needs and the RAM data, judged before anything on the
+    // handheld is erased. An abort while the loader was awaited comes out below too.
+    if (outcome.Done()) outcome = procedure.CheckHandheld();
+    if (outcome.refused) {
+        (void)link_.Disconnect();
+        Failed();
+        return;
     }
+    if (outcome.code == rc::UserAbort && callback_.Aborted()) {
+        // Aborted before anything was erased: the handheld is as it was, and the user may
+        // start again.
+        ui_.Ask(sid::UploadAborted, sid::UploadAbortedCaption, mb::Ok | mb::IconExclamation);
+        Enter(State::Ready);
+        return;
+    }
+    if (outcome.code == rc::UserAbort) {
+        // The user would rather not have the flash alone: the program ends.
+        callback_.RequestAbort();
+        uploading_ = false;
+        (void)link_.Disconnect();
+        Cancel();
+        return;
+    }
+    TResult result = outcome.code;
 
     ui_.SetText(IDC_UPLOAD_GROUP, ui_.String(sid::UploadingFlash));
     ui_.ProcessMessages();
     if (result == rc::Success) {
         // After a failure here the link stays open: Back and Cancel close it. A lost line is
-        // closed at once: Upload reaches the loader again, where the handheld left it.
+        // closed at once: the next attempt reaches the loader again, where the line left it.
         result = procedure.Write().code;
         if (result == rc::Success || (result == rc::ConnectionLost && !advanced))
             (void)link_.Disconnect();
@@ -241,27 +252,20 @@ void TUploadForm::Upload() {
     }
 }
 
-TResult TUploadForm::SendLoader() {
+UpdateOutcome TUploadForm::SendLoader(UpdateProcedure& procedure) {
     std::vector<uint8_t> buffer;
     try {
         buffer.resize(kLoaderBufferSize);
     } catch (const std::bad_alloc&) {
-        return rc::OutOfMemory;
+        return UpdateOutcome::Code(rc::OutOfMemory);
     }
     uint32_t size = kLoaderBufferSize;
-    if (const TResult r = UtlLoadFile(settings_.loaderPath.c_str(), buffer.data(), &size)) return r;
+    if (const TResult r = UtlLoadFile(settings_.loaderPath.c_str(), buffer.data(), &size))
+        return UpdateOutcome::Code(r);
     // The handheld must be waiting in its ROM's serial mode; until it is, the user is the one
-    // who decides to stop.
-    for (;;) {
-        // The link the connection page opened is gone once the user went back from here: no
-        // offer can reach the handheld then, and waiting would only spin until the user gave
-        // up. That is the loader failing, so the user is sent to test the link again.
-        if (!link_.Port() || !link_.Port()->IsOpen()) return rc::NotConnected;
-        if (link_.UploadLoader(buffer.data(), size, kLoaderBufferSize) == rc::Success)
-            return rc::Success;
-        ui_.ProcessMessages();
-        if (!uploading_) return rc::UserAbort;
-    }
+    // who decides to stop. The link the connection page opened is gone once the user went
+    // back from here: that is the loader failing, and the user is sent to test the link again.
+    return procedure.SendLoader(buffer.data(), size, kLoaderBufferSize);
 }
 
 void TUploadForm::Progress(int32_t value) {

@@ -12,6 +12,8 @@
 struct win32_cfg_type;
 class GuiCallback;
 class TPilotManager;
+class UpdateProcedure;
+struct UpdateOutcome;
 
 class TUploadForm final : public PageLogic {
 public:
@@ -41,7 +43,8 @@ private:
     void Enter(State state);
     // Ends a refused attempt: the ready state, "Upload Failed ".
     void Failed();
-    TResult SendLoader();
+    // Reads the loader file and has the procedure send it and wait for the loader.
+    UpdateOutcome SendLoader(UpdateProcedure& procedure);
     void ShowError(TResult code);
     void Abort();
     void Cancel();

@@ -12,6 +12,7 @@
 #include "hotsync/HotSyncManager.h"
 #include "link/Guicallback.h"
 #include "link/Pilotmanager.h"
+#include "link/UpdateProcedure.h"
 
 namespace {
 
@@ -123,20 +124,16 @@ void TWizardForm::Timer(int timer) {
     }
 }
 
-TResult TWizardForm::Attempt() {
+LoaderAttemptResult TWizardForm::Attempt() {
     const ScopedIdleHook pump(callback_, [this] { ui_.ProcessMessages(); });
     struct Attempting {
         bool& flag;
         explicit Attempting(bool& f) : flag(f) { flag = true; }
         ~Attempting() { flag = false; }
     } attempting(attempting_);
-    TResult result = rc::Success;
-    if (!portOpened_) {
-        result = link_.OpenPort(hotSync_.GetComPort().c_str());
-        portOpened_ = true;
-    }
-    if (result == rc::Success) result = link_.StartLoader();
-    return result;
+    const bool openPort = !portOpened_;
+    portOpened_ = true;
+    return TryRunningLoader(link_, hotSync_.GetComPort().c_str(), openPort);
 }
 
 void TWizardForm::TryToConnect() {
@@ -145,7 +142,7 @@ void TWizardForm::TryToConnect() {
     ui_.StopTimer(Connect);
     // The port must be free of HotSync Manager.
     if (hotSync_.IsHotSyncRunning()) hotSync_.CloseHotSync();
-    const TResult result = Attempt();
+    const LoaderAttemptResult result = Attempt();
     // The user's request comes first: whatever the handheld said is moot now.
     if (const Leave leave = std::exchange(leave_, Leave::None); leave != Leave::None) {
         if (leave == Leave::Back)
@@ -154,28 +151,29 @@ void TWizardForm::TryToConnect() {
             ui_.PostClose();
         return;
     }
-    if (result != rc::Success && result != rc::CommTimeout) {
-        std::string text = ui_.String(sid::UnknownLinkError);
-        text += std::to_string(result) + "=: " + ErrorText(result);
-        ui_.AskText(text, sid::UnknownLinkErrorCaption, mb::Ok | mb::IconStop);
-        ui_.CloseMain();
-        return;
+    switch (result.what) {
+        case LoaderAttempt::Failed: {
+            std::string text = ui_.String(sid::UnknownLinkError);
+            text += std::to_string(result.code) + "=: " + ErrorText(result.code);
+            ui_.AskText(text, sid::UnknownLinkErrorCaption, mb::Ok | mb::IconStop);
+            ui_.CloseMain();
+            return;
+        }
+        case LoaderAttempt::NotYet:
+            // The handheld is not reset yet: try again, without a word.
+            ui_.StartTimer(Connect, kConnectMs);
+            return;
+        case LoaderAttempt::BatteryLow:
+            ui_.Ask(sid::BatteryTooLow, sid::BatteryTooLowCaption, mb::Ok | mb::IconInformation);
+            ShowStep(kReady);
+            ui_.CloseMain();
+            return;
+        case LoaderAttempt::Connected:
+            ui_.SetDeviceType(link_.DeviceType());
+            ui_.Beep();
+            ShowStep(kReady);
+            return;
     }
-    if (!link_.IsConnected()) {
-        // The handheld is not reset yet: try again, without a word.
-        ui_.StartTimer(Connect, kConnectMs);
-        return;
-    }
-    if (link_.CheckBattery() != rc::Success) {
-        ui_.Ask(sid::BatteryTooLow, sid::BatteryTooLowCaption, mb::Ok | mb::IconInformation);
-        (void)link_.Disconnect();
-        ShowStep(kReady);
-        ui_.CloseMain();
-        return;
-    }
-    ui_.SetDeviceType(link_.DeviceType());
-    ui_.Beep();
-    ShowStep(kReady);
 }
 
 void TWizardForm::Next() {

@@ -14,6 +14,8 @@ class GuiCallback;
 class THotSyncManager;
 class TPilotManager;
 
+struct LoaderAttemptResult;
+
 class TWizardForm final : public PageLogic {
 public:
     // 0 waiting for the HotSync button, 1 HotSync running, 2 waiting for the reset and the
@@ -42,8 +44,9 @@ private:
 
     void ShowStep(int step);
     void TryToConnect();
-    // OpenPort (once a visit) and StartLoader, with the page's messages pumped.
-    TResult Attempt();
+    // One attempt at the loader (the port opened once a visit), with the page's messages
+    // pumped.
+    LoaderAttemptResult Attempt();
     void Next();
     void Back();
 

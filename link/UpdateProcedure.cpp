@@ -22,7 +22,9 @@ constexpr uint32_t kUnknownRamBase = 0xFFFFFFFF;
 bool DebuggerMayAnswerLater(TResult code) {
     return code == rc::DebuggerTimeout || code == rc::NotInDebugger;
 }
-bool UploadMayWorkLater(TResult code) { return code != rc::ExecuteError && code != rc::NoEngine; }
+bool UploadMayWorkLater(TResult code) {
+    return code != rc::ExecuteError && code != rc::NoEngine && code != rc::NotConnected;
+}
 bool LoaderMayAnswerLater(TResult code) { return code == rc::CommTimeout; }
 
 }  // namespace
@@ -35,6 +37,43 @@ bool IsSupportedDevice(uint16_t code) {
 bool DeviceMatches(uint8_t handheld, uint16_t file) {
     const auto family24 = [](uint16_t c) { return c == 2 || c == 4; };
     return (family24(handheld) && family24(file)) || handheld == file;
+}
+
+bool ChosenWithoutAsking(uint8_t handheld, uint16_t file) { return file == handheld; }
+
+UpdateOutcome JudgeChosenFile(const char* path, bool advancedMode, uint8_t handheldDevice,
+                              UpdateUi& ui) {
+    if (const TResult r = VerifyUpdateFile(path)) return UpdateOutcome::Code(r);
+    UpdateFacts facts;
+    facts.fileDevice = IMGDevice(path);
+    facts.handheldDevice = handheldDevice;
+    if (!IsSupportedDevice(facts.fileDevice)) {
+        ui.Refuse(UpdateRefusal::FileNotForHalvex, facts);
+        return UpdateOutcome::Refused(UpdateRefusal::FileNotForHalvex);
+    }
+    // In advanced mode the handheld is not asked; in normal mode it is the one connected.
+    if (!advancedMode && !DeviceMatches(handheldDevice, facts.fileDevice) &&
+        !ui.Ask(UpdateQuestion::FlashOtherDevice, facts)) {
+        ui.Refuse(UpdateRefusal::DeviceMismatch, facts);
+        return UpdateOutcome::Refused(UpdateRefusal::DeviceMismatch, true);
+    }
+    return {};
+}
+
+LoaderAttemptResult TryRunningLoader(TPilotManager& manager, const char* port, bool openPort) {
+    if (openPort) {
+        if (const TResult r = manager.OpenPort(port)) return {LoaderAttempt::Failed, r};
+    }
+    if (const TResult r = manager.StartLoader()) {
+        return {LoaderMayAnswerLater(r) ? LoaderAttempt::NotYet : LoaderAttempt::Failed, r};
+    }
+    if (!manager.IsConnected()) return {LoaderAttempt::NotYet, rc::CommTimeout};
+    // A battery query that goes unanswered vouches for nothing either.
+    if (const TResult r = manager.CheckBattery()) {
+        (void)manager.Disconnect();
+        return {LoaderAttempt::BatteryLow, r};
+    }
+    return {LoaderAttempt::Connected, rc::Success};
 }
 
 UpdateProcedure::UpdateProcedure(TPilotManager& manager, UpdateUi& ui, std::string updateFile)
@@ -147,17 +186,27 @@ UpdateOutcome UpdateProcedure::Connect(const char* port, const uint8_t* loader, 
     if (const TResult r = manager_.OpenPort(port)) return UpdateOutcome::Code(r);
 
     if (manager_.Options().advancedMode) {
-        TResult r = Wait(
-            UpdateStage::WaitingForDebugger, [&] { return manager_.ConnectDebugger(); },
-            DebuggerMayAnswerLater);
-        if (r) return UpdateOutcome::Code(r);
-        r = Wait(
-            UpdateStage::SendingLoader,
-            [&] { return manager_.UploadLoader(loader, loaderSize, loaderBufferSize); },
-            UploadMayWorkLater);
-        if (r) return UpdateOutcome::Code(r);
+        if (const TResult r = Wait(
+                UpdateStage::WaitingForDebugger, [&] { return manager_.ConnectDebugger(); },
+                DebuggerMayAnswerLater))
+            return UpdateOutcome::Code(r);
+        return SendLoader(loader, loaderSize, loaderBufferSize);
     }
+    return ReachLoader();
+}
 
+UpdateOutcome UpdateProcedure::SendLoader(const uint8_t* loader, uint32_t loaderSize,
+                                          uint32_t loaderBufferSize) {
+    const TResult r = Wait(
+        UpdateStage::SendingLoader,
+        [&] {
+            // A port closed meanwhile (the user went back) reaches no handheld however long
+            // the offer is made.
+            if (!manager_.Port() || !manager_.Port()->IsOpen()) return rc::NotConnected;
+            return manager_.UploadLoader(loader, loaderSize, loaderBufferSize);
+        },
+        UploadMayWorkLater);
+    if (r) return UpdateOutcome::Code(r);
     return ReachLoader();
 }
 

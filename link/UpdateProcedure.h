@@ -24,6 +24,10 @@ bool IsSupportedDevice(uint16_t code);
 // 4 are one family.
 bool DeviceMatches(uint8_t handheld, uint16_t file);
 
+// Whether a file found beside the program is taken for handheld `handheld` without the user
+// naming it: only a file for that very model (a family member is the user's own choice).
+bool ChosenWithoutAsking(uint8_t handheld, uint16_t file);
+
 // The stages of an update, each announced as it begins.
 enum class UpdateStage {
     OpeningPort,
@@ -103,6 +107,29 @@ UpdateOutcome JudgeUpdateImage(const std::shared_ptr<const UpdateImage>& image, 
 // The same of the file at `path`, read once.
 UpdateOutcome JudgeUpdateFile(const char* path, UpdateFacts& facts, const ReadIdle& idle = {});
 
+// A file the user names for an update (the wizard's browse page): its integrity, that it is
+// for a Halvex handheld (refused), and in normal mode, where the handheld is connected, that
+// it is for that model or the user agrees to flash it anyway (refused when not). The whole
+// file is judged again, read once, when the update begins.
+UpdateOutcome JudgeChosenFile(const char* path, bool advancedMode, uint8_t handheldDevice,
+                              UpdateUi& ui);
+
+// How one attempt at a running loader ended.
+enum class LoaderAttempt {
+    Connected,   // the loader answered and the battery will do
+    NotYet,      // no answer yet: the handheld may not be reset yet
+    BatteryLow,  // the link is closed again: no update on a battery the loader cannot vouch for
+    Failed,      // the port or the link failed; the code says how
+};
+struct LoaderAttemptResult {
+    LoaderAttempt what;
+    TResult code;
+};
+// One attempt at the loader a reset handheld starts, for a front end that waits between
+// attempts on its own (the wizard's HotSync page, on a timer): opens `port` first when
+// `openPort`, asks for the loader and, once it answers, checks the battery.
+LoaderAttemptResult TryRunningLoader(TPilotManager& manager, const char* port, bool openPort);
+
 class UpdateProcedure {
 public:
     // Neither is owned. The manager's options say the mode and the line speed.
@@ -125,6 +152,10 @@ public:
     // file); in normal mode the loader already runs.
     [[nodiscard]] UpdateOutcome Connect(const char* port, const uint8_t* loader,
                                         uint32_t loaderSize, uint32_t loaderBufferSize);
+    // For a front end whose earlier page reached the ROM debugger (the wizard's connection
+    // page): the loader is sent, offered again while the UI keeps waiting, and waited for.
+    [[nodiscard]] UpdateOutcome SendLoader(const uint8_t* loader, uint32_t loaderSize,
+                                           uint32_t loaderBufferSize);
     // For a front end that reached the loader on its own (the wizard's earlier pages): the
     // handheld's flash, device and line speed are read, as Connect reads them. A link lost
     // since (an attempt whose line died) is reached again on the same port.
