@@ -78,12 +78,24 @@ bool UpdateJob::ObtainBuffer() {
     return block_ != nullptr;
 }
 
-TResult UpdateJob::FlashOsImage(const std::shared_ptr<const UpdateImage>& image) {
-    TUpdateFile file;
+TResult UpdateJob::Begin(const std::shared_ptr<const UpdateImage>& image, TUpdateFile& file,
+                         DesktopHeader& header) {
     if (!file.Attach(image)) return rc::UpdateReadError;
-    DesktopHeader header;
     if (const TResult r = file.ReadHeader(header)) return r;
     LogHeader(header);
+    return rc::Success;
+}
+
+bool UpdateJob::EndAborted(TUpdateFile& file) {
+    block_.reset();
+    file.Close();
+    return AbortRequested();
+}
+
+TResult UpdateJob::FlashOsImage(const std::shared_ptr<const UpdateImage>& image) {
+    TUpdateFile file;
+    DesktopHeader header;
+    if (const TResult r = Begin(image, file, header)) return r;
 
     uint16_t flag = 0;
     if (header.versionMinor >= 4) {
@@ -120,10 +132,7 @@ TResult UpdateJob::FlashOsImage(const std::shared_ptr<const UpdateImage>& image)
         }
         done += Thousands(s.size);
     }
-    block_.reset();
-    file.Close();
-
-    if (AbortRequested()) return rc::FlashAborted;
+    if (EndAborted(file)) return rc::FlashAborted;
     Report(kProgressFlashed);
     if (finalise_) {
         if (const TResult r = loader_->FinaliseFlashStore()) return r;
@@ -159,10 +168,8 @@ TResult UpdateJob::FlashSection(TUpdateFile& file, const OsSection& section, uin
 
 TResult UpdateJob::InstallRamImage(const std::shared_ptr<const UpdateImage>& image) {
     TUpdateFile file;
-    if (!file.Attach(image)) return rc::UpdateReadError;
     DesktopHeader header;
-    if (const TResult r = file.ReadHeader(header)) return r;
-    LogHeader(header);
+    if (const TResult r = Begin(image, file, header)) return r;
 
     RamMap map;
     if (const TResult r = file.ReadRamMap(map)) return r;
@@ -175,10 +182,7 @@ TResult UpdateJob::InstallRamImage(const std::shared_ptr<const UpdateImage>& ima
         if (const TResult r = WriteRamSection(file, s, done, total)) return r;
         done += Thousands(s.size);
     }
-    block_.reset();
-    file.Close();
-
-    if (AbortRequested()) return rc::FlashAborted;
+    if (EndAborted(file)) return rc::FlashAborted;
     Report(kProgressDone);
     return rc::Success;
 }

@@ -46,6 +46,11 @@ private:
     [[nodiscard]] TResult WriteRamSection(TUpdateFile& file, const RamSection& section,
                                           uint32_t done, uint32_t total);
     bool ObtainBuffer();
+    // Both jobs start by reading the image's header, and end by letting the buffer and the
+    // file go and seeing whether the page asked to stop.
+    [[nodiscard]] TResult Begin(const std::shared_ptr<const UpdateImage>& image, TUpdateFile& file,
+                                DesktopHeader& header);
+    bool EndAborted(TUpdateFile& file);
 
     GuiCallback* callback_;
     TLoader* loader_;

@@ -83,6 +83,17 @@ protected:
                     [&] { return d.Describe(d.WaitWindow(kUploadPage)); });
     }
 
+    // Normal mode's upload of the good file from the RAM question on, and the program
+    // cancelled once it is complete: the handheld holds what the file leaves.
+    void UploadTheGoodFileToItsEnd() {
+        desk_->driver.Answer("OK", "RAM update not supported in Normal Mode");
+        WaitNext(kUploadPage, kFlashWait);
+        ExpectUploadPage(kUploadComplete);
+        Press(kUploadPage, Id(IDC_PAGE_CANCEL));
+        desk_->WaitWizardEnd();
+        desk_->ExpectFlash("normal", "good");
+    }
+
     // The connection page ready for another test: no pass, no Next.
     void ExpectConnectionReady() {
         auto& d = desk_->driver;
@@ -177,12 +188,7 @@ TEST_F(Faults, AFileForAnotherModelIsQuestionedAndTheRightOneFlashed) {
 
     desk.driver.Type(kBrowsePage, Id(IDC_BROWSE_EDIT), good);
     Press(kBrowsePage, Id(IDC_PAGE_NEXT));
-    desk.driver.Answer("OK", "RAM update not supported in Normal Mode");
-    WaitNext(kUploadPage, kFlashWait);
-    ExpectUploadPage(kUploadComplete);
-    Press(kUploadPage, Id(IDC_PAGE_CANCEL));
-    desk.WaitWizardEnd();
-    desk.ExpectFlash("normal", "good");
+    UploadTheGoodFileToItsEnd();
 }
 
 // An OS one byte bigger than the flash: refused after the loader answered and before the RAM
@@ -418,12 +424,7 @@ TEST_F(Faults, TheLineDiesAtHighSpeedAndASecondAttemptFindsTheLoaderThere) {
     desk.PressHotSync();
     WaitNext(kHotSyncPage, seconds(60));
     Press(kHotSyncPage, Id(IDC_PAGE_NEXT));
-    desk.driver.Answer("OK", "RAM update not supported in Normal Mode");
-    WaitNext(kUploadPage, kFlashWait);
-    ExpectUploadPage(kUploadComplete);
-    Press(kUploadPage, Id(IDC_PAGE_CANCEL));
-    desk.WaitWizardEnd();
-    desk.ExpectFlash("normal", "good");
+    UploadTheGoodFileToItsEnd();
 }
 
 // A file whose OS section does not match its checksum, chosen by the search (which reads only
