@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "base/ByteOrder.h"
+#include "bench/BenchHandheld.h"
 #include "conduit/BackupPass.h"
 #include "conduit/BackupWindows.h"
 #include "conduit/DesktopFiles.h"
@@ -42,30 +42,7 @@ public:
 MemoryHandheld Handheld(int count, uint64_t total) {
     MemoryHandheld h;
     h.largestRecord = 65505;
-    const uint64_t each = total / static_cast<uint64_t>(count);
-    for (int i = 0; i < count; ++i) {
-        PalmDatabase db;
-        char name[32];
-        std::snprintf(name, sizeof name, "Bench %03d", i);
-        db.SetName(name);
-        const bool resources = i % 5 == 4;
-        db.attributes = resources ? palmdb::kResourceDatabase : 0;
-        db.type = palmdb::FourCc(resources ? "appl" : "DATA");
-        db.creator = palmdb::FourCc("KBen");
-        db.creationDate = 3'000'000'000u + static_cast<uint32_t>(i);
-        db.modificationDate = 3'100'000'000u + static_cast<uint32_t>(i);
-        const int blocks = resources ? 10 : 20;
-        for (int b = 0; b < blocks; ++b) {
-            std::vector<uint8_t> data(static_cast<size_t>(each / static_cast<uint64_t>(blocks)),
-                                      static_cast<uint8_t>(i + b));
-            if (resources)
-                db.resources.push_back({palmdb::FourCc("code"), static_cast<uint16_t>(b), data});
-            else
-                db.records.push_back(
-                    {static_cast<uint8_t>(b % 16), 0x1000u + static_cast<uint32_t>(b), data});
-        }
-        h.ram.push_back(std::move(db));
-    }
+    for (int i = 0; i < count; ++i) h.ram.push_back(BenchDatabase(i, count, total));
     return h;
 }
 

@@ -19,6 +19,7 @@
 #include "base/ByteOrder.h"
 #include "base/RegistryEdge.h"
 #include "base/SyncLayouts.h"
+#include "bench/BenchHandheld.h"
 #include "sim/HandheldStore.h"
 #include "sim/hotsync/ScratchWorld.h"
 #include "sim/hotsync/World.h"
@@ -87,34 +88,14 @@ uint32_t BlocksRead() {
     return byteorder::GetLE32(value.data.data());
 }
 
-// `count` databases of `total` bytes in all: four of five record databases of 20 records, the
-// fifth a resource database of 10 resources, every byte differing from its neighbours'.
+// The benchmarks' handheld written into the store; its bytes of records and resources.
 uint64_t FillHandheld(HandheldStore& store, int count, uint64_t total) {
-    const uint64_t each = total / static_cast<uint64_t>(count);
     uint64_t bytes = 0;
     std::string error;
     for (int i = 0; i < count; ++i) {
-        PalmDatabase db;
-        char name[32];
-        std::snprintf(name, sizeof name, "Bench %03d", i);
-        db.SetName(name);
-        const bool resources = i % 5 == 4;
-        db.attributes = resources ? palmdb::kResourceDatabase : 0;
-        db.type = palmdb::FourCc(resources ? "appl" : "DATA");
-        db.creator = palmdb::FourCc("KBen");
-        db.creationDate = 3'000'000'000u + static_cast<uint32_t>(i);
-        db.modificationDate = 3'100'000'000u + static_cast<uint32_t>(i);
-        const int blocks = resources ? 10 : 20;
-        for (int b = 0; b < blocks; ++b) {
-            std::vector<uint8_t> data(static_cast<size_t>(each / static_cast<uint64_t>(blocks)));
-            for (size_t k = 0; k < data.size(); ++k) data[k] = static_cast<uint8_t>(k * 7 + i + b);
-            bytes += data.size();
-            if (resources)
-                db.resources.push_back({palmdb::FourCc("code"), static_cast<uint16_t>(b), data});
-            else
-                db.records.push_back(
-                    {static_cast<uint8_t>(b % 16), 0x1000u + static_cast<uint32_t>(b), data});
-        }
+        const PalmDatabase db = BenchDatabase(i, count, total);
+        for (const auto& record : db.records) bytes += record.data.size();
+        for (const auto& resource : db.resources) bytes += resource.data.size();
         if (!store.Write(StoreFolder::Ram, db, error)) {
             std::fprintf(stderr, "conduit_bench: %s\n", error.c_str());
             std::exit(1);

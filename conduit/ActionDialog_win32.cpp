@@ -7,20 +7,10 @@
 #include <vector>
 
 #include "conduit/ConduitEntries.h"
+#include "conduit/OwnModule.h"
 #include "conduit/StashmateResources.h"
 
 namespace {
-
-// The module these resources live in: stashmate.dll in HotSync Manager, the test program in
-// the tests.
-HINSTANCE ThisModule() {
-    static const char anchor = 0;
-    HMODULE module = nullptr;
-    GetModuleHandleExA(
-        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-        &anchor, &module);
-    return module;
-}
 
 struct Choice {
     SyncAction action;
@@ -40,7 +30,7 @@ constexpr Choice kChoices[] = {
 // A palette picture of this module with its silver background turned into the dialog's face
 // colour, so it sits on the dialog whatever the colour scheme; nullptr when it cannot be made.
 HBITMAP LoadOnFace(int id) {
-    const HINSTANCE module = ThisModule();
+    const HINSTANCE module = OwnModule();
     HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(2));  // BITMAP
     HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
     const auto* bytes = static_cast<const uint8_t*>(loaded ? LockResource(loaded) : nullptr);
@@ -134,7 +124,7 @@ public:
     bool Ask(SyncAction& action, bool& setAsDefault) override {
         Answer answer{action, false, {}};
         const INT_PTR result =
-            DialogBoxParamA(ThisModule(), MAKEINTRESOURCEA(IDD_SYNC_ACTION), GetActiveWindow(),
+            DialogBoxParamA(OwnModule(), MAKEINTRESOURCEA(IDD_SYNC_ACTION), GetActiveWindow(),
                             Procedure, reinterpret_cast<LPARAM>(&answer));
         for (HBITMAP picture : answer.pictures) DeleteObject(picture);
         // A dialog that could not be shown changes nothing, as Cancel does.

@@ -10,20 +10,10 @@
 #include <tuple>
 
 #include "conduit/BackupWindows.h"
+#include "conduit/OwnModule.h"
 #include "conduit/StashmateResources.h"
 
 namespace {
-
-// The module these resources live in: stashmate.dll in HotSync Manager, the test program in
-// the tests.
-HINSTANCE ThisModule() {
-    static const char anchor = 0;
-    HMODULE module = nullptr;
-    GetModuleHandleExA(
-        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-        &anchor, &module);
-    return module;
-}
 
 // How far along a bar is: `done` of `total`, kept within the bar whatever the run reports.
 struct Progress {
@@ -73,7 +63,7 @@ public:
         shownPassFill_ = shownItemFill_ = -1;
         itemShown_ = itemWanted_ = false;
         refreshed_ = false;
-        const HINSTANCE module = ThisModule();
+        const HINSTANCE module = OwnModule();
         infoWindow_ = CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_STASHMATE_INFO),
                                          GetDesktopWindow(), InfoProcedure, 0);
         progressWindow_ =

@@ -14,6 +14,7 @@
 #include "conduit/BackupWindows.h"
 #include "conduit/ConduitEntries.h"
 #include "conduit/DesktopFiles.h"
+#include "conduit/OwnModule.h"
 #include "conduit/ScannerPlugin.h"
 #include "conduit/SyncManager.h"
 #include "conduit/VirusScan.h"
@@ -23,12 +24,8 @@ namespace {
 
 // This library's own file, wherever HotSync Manager loaded it from.
 std::string OwnPath() {
-    HMODULE self = nullptr;
-    GetModuleHandleExA(
-        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-        reinterpret_cast<LPCSTR>(&OwnPath), &self);
     char path[MAX_PATH + 1] = {};
-    const DWORD length = GetModuleFileNameA(self, path, MAX_PATH);
+    const DWORD length = GetModuleFileNameA(OwnModule(), path, MAX_PATH);
     return std::string(path, length);
 }
 
